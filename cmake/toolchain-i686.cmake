@@ -1,0 +1,11 @@
+# 32-bit Windows build with the Debian mingw-w64 cross compiler (posix thread model).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(KB_TRIPLE i686-w64-mingw32)
+set(CMAKE_C_COMPILER   ${KB_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${KB_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${KB_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${KB_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,0 +1,11 @@
+# 64-bit Windows build with the Debian mingw-w64 cross compiler (posix thread model).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(KB_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER   ${KB_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${KB_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${KB_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${KB_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
