@@ -1,0 +1,52 @@
+#include "framework/Clipboard.h"
+
+#include <cstring>
+
+namespace Clipboard {
+
+bool SetText(const char* p, size_t n)
+{
+    if (n == 0)
+        return false;
+    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, n);
+    if (!h)
+        return false;
+    void* dst = ::GlobalLock(h);
+    if (!dst) {
+        ::GlobalFree(h);
+        return false;
+    }
+    memcpy(dst, p, n);
+    static_cast<char*>(dst)[n - 1] = 0;
+    ::GlobalUnlock(h);
+    bool ok = false;
+    if (::OpenClipboard(nullptr)) {
+        ::EmptyClipboard();
+        ok = ::SetClipboardData(CF_TEXT, h) != nullptr;
+        ::CloseClipboard();
+    }
+    if (!ok)
+        ::GlobalFree(h);
+    return ok;
+}
+
+CString GetText()
+{
+    CString s;
+    if (!::OpenClipboard(nullptr))
+        return s;
+    HANDLE h = ::GetClipboardData(CF_TEXT);
+    if (h) {
+        const char* p = static_cast<const char*>(::GlobalLock(h));
+        if (p) {
+            size_t cap = ::GlobalSize(h);
+            size_t len = strnlen(p, cap);
+            s = CString(p, int(len));
+            ::GlobalUnlock(h);
+        }
+    }
+    ::CloseClipboard();
+    return s;
+}
+
+}

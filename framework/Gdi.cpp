@@ -1,0 +1,22 @@
+#include "framework/Gdi.h"
+
+#include <cstring>
+
+BOOL CFont::CreatePointFont(int nPointSize, const char* pszFace)
+{
+    LOGFONTA lf = {};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfWeight = FW_NORMAL;
+    strncpy(lf.lfFaceName, pszFace ? pszFace : "", LF_FACESIZE - 1);
+    HDC hdc = ::GetDC(nullptr);
+    lf.lfHeight = -MulDiv(nPointSize, ::GetDeviceCaps(hdc, LOGPIXELSY), 720);
+    ::ReleaseDC(nullptr, hdc);
+    return CreateFontIndirect(&lf);
+}
+
+void CDC::FillSolidRect(const RECT& rc, COLORREF cr) const
+{
+    COLORREF old = ::SetBkColor(m_hDC, cr);
+    ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+    ::SetBkColor(m_hDC, old);
+}

@@ -1,0 +1,68 @@
+#include "framework/WinApp.h"
+
+#include "framework/Wnd.h"
+
+namespace {
+CWinApp* s_pApp = nullptr;
+}
+
+CWinApp* AfxGetApp()
+{
+    return s_pApp;
+}
+
+CWinApp::CWinApp()
+{
+    s_pApp = this;
+    m_hInstance = ::GetModuleHandleA(nullptr);
+    m_nThreadID = ::GetCurrentThreadId();
+}
+
+CWinApp::~CWinApp()
+{
+    if (s_pApp == this)
+        s_pApp = nullptr;
+}
+
+BOOL CWinApp::WalkPreTranslate(MSG* pMsg)
+{
+    for (HWND h = pMsg->hwnd; h; h = ::GetParent(h)) {
+        CWnd* p = CWnd::FromHandle(h);
+        if (p && p->PreTranslateMessage(pMsg))
+            return TRUE;
+        if (!(::GetWindowLongA(h, GWL_STYLE) & WS_CHILD))
+            break;
+    }
+    return FALSE;
+}
+
+int CWinApp::Run()
+{
+    MSG msg = {};
+    BOOL r;
+    for (;;) {
+        r = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (r == 0 || r == -1)
+            break;
+        if (!WalkPreTranslate(&msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+    ExitInstance();
+    return r == -1 ? -1 : int(msg.wParam);
+}
+
+int AfxWinMain(HINSTANCE hInstance)
+{
+    CWinApp* app = AfxGetApp();
+    if (!app)
+        return 1;
+    app->m_hInstance = hInstance;
+    app->m_nThreadID = ::GetCurrentThreadId();
+    if (!app->InitInstance()) {
+        app->ExitInstance();
+        return 1;
+    }
+    return app->Run();
+}
