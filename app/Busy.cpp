@@ -1,0 +1,3 @@
+#include "app/Busy.h"
+
+std::atomic<bool> g_bBusy{ false };

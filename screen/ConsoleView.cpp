@@ -1,0 +1,294 @@
+#include "screen/ConsoleView.h"
+
+#include <cstring>
+#include <string>
+
+#include "app/Busy.h"
+#include "app/WindowIds.h"
+#include "framework/Clipboard.h"
+
+namespace {
+void FailBeep()
+{
+    ::Beep(252, 20);
+}
+}
+
+CConsoleView::CConsoleView() = default;
+
+CConsoleView::~CConsoleView()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::DestroyWindow(m_hWnd);
+}
+
+void CConsoleView::CreateTextFont(CFont& font, const char* pszFace, int nPoints, bool bItalic)
+{
+    LOGFONTA lf = {};
+    HDC hdc = ::GetDC(nullptr);
+    lf.lfHeight = -MulDiv(nPoints, ::GetDeviceCaps(hdc, LOGPIXELSY), 72);
+    ::ReleaseDC(nullptr, hdc);
+    lf.lfItalic = bItalic ? 1 : 0;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfWeight = FW_NORMAL;
+    strncpy(lf.lfFaceName, pszFace ? pszFace : "", LF_FACESIZE - 1);
+    font.DeleteObject();
+    font.CreateFontIndirect(&lf);
+}
+
+void CConsoleView::SetScreenFont(const char* pszFace, int nPoints)
+{
+    CreateTextFont(m_fontItalic, pszFace, nPoints - 1, true);
+    CreateTextFont(m_font, pszFace, nPoints, false);
+    if (!m_hWnd)
+        return;
+    SetFont(m_font.m_hObject, FALSE);
+    SIZE cell = GetCharCell(m_hWnd);
+    m_nCharWidth = cell.cx;
+    m_nLineHeight = cell.cy;
+    RECT rc;
+    GetTextRect(&rc);
+    m_vBar.SetPage((rc.bottom - rc.top) / m_nLineHeight);
+    m_hBar.SetPage((rc.right - rc.left) / m_nCharWidth);
+}
+
+void CConsoleView::Print(const char* pszText)
+{
+    if (!pszText)
+        pszText = "";
+    CSingleLock lock(m_lock);
+    std::string s;
+    if (static_cast<unsigned char>(pszText[0]) >= 8 && m_nCode != 0)
+        s += char(m_nCode & 0xFF);
+    s += pszText;
+    if (s.size() > 1 && IsCodeByte(s[0]))
+        m_bContinueLine = false;
+    ::OemToCharA(&s[0], &s[0]);
+    int n = m_store.StoreLine(s.c_str(), m_bContinueLine);
+    if (n > 0) {
+        m_nMarkFirst -= n;
+        if (m_nMarkFirst < 0)
+            m_nMarkFirst = 0;
+        m_nMarkLast -= n;
+        if (m_nMarkLast < 0)
+            m_nMarkFirst = m_nMarkLast = -1;
+        m_finder.m_nLine -= n;
+        if (m_finder.m_nLine < 0)
+            m_finder.m_nLine = m_finder.m_nColumn = -1;
+    }
+    m_bContinueLine = false;
+}
+
+void CConsoleView::PrintF(const char* pszFormat, ...)
+{
+    CString s;
+    va_list args;
+    va_start(args, pszFormat);
+    s.FormatV(pszFormat, args);
+    va_end(args);
+    Print(s);
+}
+
+void CConsoleView::OnVScrolled(int nDelta)
+{
+    if (nDelta < 0) {
+        m_bFollow = false;
+        return;
+    }
+    int last = m_vBar.m_nRange - 1;
+    if (last >= m_vBar.m_nPos && last <= m_vBar.m_nPos + m_vBar.m_nPage - 1)
+        m_bFollow = true;
+}
+
+void CConsoleView::UpdateRanges()
+{
+    m_vBar.SetRange(m_store.CountLines());
+    m_hBar.SetRange(m_store.m_nMaxLineLen);
+    if (m_bFollow)
+        m_vBar.GoToEnd();
+}
+
+void CConsoleView::GetLineAttributes(CLineDrawInfo* pInfo)
+{
+    const char* p = m_store.GetLine(pInfo->nLine);
+    if (!p)
+        return;
+    if (m_nMarkFirst <= pInfo->nLine && pInfo->nLine <= m_nMarkLast)
+        pInfo->crBack = m_crMarkBack;
+    pInfo->pFont = p[0] == CODE_ECHO ? &m_fontItalic : &m_font;
+    switch (p[0]) {
+    case CODE_ERROR: pInfo->crText = m_crError; pInfo->pszText = p + 1; break;
+    case CODE_ECHO: pInfo->crText = m_crEcho; pInfo->pszText = p + 1; break;
+    case CODE_INFO: pInfo->crText = m_crInfo; pInfo->pszText = p + 1; break;
+    default: pInfo->pszText = p; break;
+    }
+}
+
+void CConsoleView::DrawOverlay(CDC& dc)
+{
+    if (m_finder.m_nLine < 0)
+        return;
+    const char* p = m_store.GetLine(m_finder.m_nLine);
+    int n = m_finder.m_strPattern.GetLength();
+    if (!p || m_finder.m_nColumn < 0 || m_finder.m_nColumn + n > int(strlen(p)))
+        return;
+    bool bCode = IsCodeByte(p[0]);
+    CLineDrawInfo info = { m_finder.m_nLine, bCode ? m_finder.m_nColumn - 1 : m_finder.m_nColumn, 0,
+                           m_crFindBack, m_crFindText, p[0] == CODE_ECHO ? &m_fontItalic : &m_font,
+                           p + m_finder.m_nColumn, n };
+    if (info.nLine < m_vBar.m_nPos || info.nLine > m_vBar.m_nPos + m_vBar.m_nPage - 1)
+        return;
+    RECT rc = GetLineRect(info.nLine);
+    RECT text;
+    GetTextRect(&text);
+    rc.left = text.left + m_nCharWidth * (info.nColumn - m_hBar.m_nPos);
+    rc.right = rc.left + m_nCharWidth * info.nLength;
+    dc.FillSolidRect(rc, info.crBack);
+    DrawTextRun(dc, info);
+}
+
+void CConsoleView::OnLineMButtonDown(int nLine, int, UINT nFlags)
+{
+    if (nFlags & MK_CONTROL) {
+        CopyToClipboard();
+        return;
+    }
+    if (m_nMarkFirst < 0 && m_nMarkLast < 0) {
+        m_nMarkFirst = m_nMarkLast = nLine;
+    } else if (m_nMarkFirst == m_nMarkLast) {
+        int m = m_nMarkFirst;
+        m_nMarkFirst = m < nLine ? m : nLine;
+        m_nMarkLast = m < nLine ? nLine : m;
+    } else {
+        m_nMarkFirst = m_nMarkLast = -1;
+    }
+    Invalidate(TRUE);
+}
+
+void CConsoleView::CopyToClipboard()
+{
+    CSingleLock lock(m_lock);
+    if (m_store.m_nUsed == 0)
+        return;
+    const char* pFrom = m_store.m_pBuffer;
+    const char* pEnd = m_store.m_pBuffer + m_store.m_nUsed;
+    bool bMark = m_nMarkFirst >= 0 || m_nMarkLast >= 0;
+    if (bMark) {
+        // A mark may name lines the store no longer (or never) had: copy
+        // the marked lines that exist, and nothing when none does.
+        int nLast = m_store.CountLines() - 1;
+        int first = m_nMarkFirst < 0 ? 0 : m_nMarkFirst;
+        int last = m_nMarkLast > nLast ? nLast : m_nMarkLast;
+        if (first > last)
+            return;
+        pFrom = m_store.GetLine(first);
+        const char* pLast = m_store.GetLine(last);
+        pEnd = pLast + strlen(pLast) + 1;
+    } else if (g_bBusy) {
+        FailBeep();
+        return;
+    }
+    std::string text(pFrom, size_t(pEnd - pFrom));
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        switch (text[i]) {
+        case 0: text[i] = 13; break;
+        case CODE_ERROR: text[i] = '!'; break;
+        case CODE_INFO: text[i] = '.'; break;
+        case CODE_ECHO: text[i] = '>'; break;
+        }
+    }
+    Clipboard::SetText(text.data(), text.size());
+}
+
+void CConsoleView::OnLineDblClk(int nLine, int nColumn, UINT)
+{
+    const char* p = m_store.GetLine(nLine);
+    if (!p)
+        return;   // below the last line there is nothing to pick
+    CString t(p);
+    if (!t.IsEmpty() && IsCodeByte(t[0]))
+        t.Delete(0, 1);
+    CString w = ExtractWord(t, nColumn + m_hBar.m_nPos);
+    w.Insert(0, ' ');
+    HWND hPanel = ::GetDlgItem(GetParent(), IDC_COMMAND_PANEL);
+    HWND hEdit = ::GetDlgItem(hPanel, IDC_COMMAND_LINE);
+    if (hEdit)
+        ::SendMessageA(hEdit, EM_REPLACESEL, TRUE, LPARAM(w.GetString()));
+}
+
+void CConsoleView::ClearScreen()
+{
+    CSingleLock lock(m_lock);
+    m_finder.m_nLine = m_finder.m_nColumn = -1;
+    m_store.Clear();
+    Invalidate(TRUE);
+}
+
+void CConsoleView::FindNext()
+{
+    if (m_finder.m_strPattern.IsEmpty()) {
+        ShowFindDialog(true);
+        return;
+    }
+    CSingleLock lock(m_lock);
+    if (m_finder.SearchForward(*this))
+        ScrollToMatch();
+    else
+        FailBeep();
+    m_bFollow = false;
+    Invalidate(TRUE);
+}
+
+void CConsoleView::FindPrevious()
+{
+    if (m_finder.m_strPattern.IsEmpty()) {
+        ShowFindDialog(false);
+        return;
+    }
+    CSingleLock lock(m_lock);
+    if (m_finder.SearchBackward(*this))
+        ScrollToMatch();
+    else
+        FailBeep();
+    m_bFollow = false;
+    Invalidate(TRUE);
+}
+
+void CConsoleView::ScrollToMatch()
+{
+    int n = m_finder.m_strPattern.GetLength();
+    m_vBar.SetPos(m_finder.m_nLine - m_vBar.m_nPage / 3);
+    if (m_finder.m_nColumn + n <= m_hBar.m_nPage)
+        m_hBar.SetPos(0);
+    else
+        m_hBar.SetPos(m_finder.m_nColumn - m_hBar.m_nPage / 2);
+}
+
+int CConsoleView::FirstLine()
+{
+    return m_nMarkFirst >= 0 || m_nMarkLast >= 0 ? m_nMarkFirst : 0;
+}
+
+int CConsoleView::LastLine()
+{
+    return m_nMarkFirst >= 0 || m_nMarkLast >= 0 ? m_nMarkLast : m_store.CountLines() - 1;
+}
+
+const char* CConsoleView::GetLine(int nIndex)
+{
+    return m_store.GetLine(nIndex);
+}
+
+const char* CConsoleView::NextLine(const char* pszLine)
+{
+    if ((m_nMarkFirst >= 0 || m_nMarkLast >= 0) && m_finder.m_nLine > m_nMarkLast)
+        return nullptr;
+    return m_store.NextLine(pszLine);
+}
+
+const char* CConsoleView::PrevLine(const char* pszLine)
+{
+    if ((m_nMarkFirst >= 0 || m_nMarkLast >= 0) && m_finder.m_nLine < m_nMarkFirst)
+        return nullptr;
+    return m_store.PrevLine(pszLine);
+}

@@ -1,0 +1,72 @@
+#pragma once
+// CConsoleView: the console screen. It keeps the lines in its line store,
+// paints them in the colours of their code bytes, marks lines, copies them
+// to the clipboard, picks words into the command line and searches.
+// Print may be called on any thread; everything else runs on the
+// user-interface thread.
+#include <atomic>
+
+#include "screen/LineStore.h"
+#include "screen/TextFinder.h"
+#include "screen/TextGridWnd.h"
+
+// Code bytes: the first byte of a stored line, when it is 1 to 7.
+enum {
+    CODE_ERROR = 1,   // painted in the error colour, "!" in copied text
+    CODE_INFO = 2,    // information colour, "."
+    CODE_ECHO = 3,    // echo colour, italic, ">"
+};
+
+inline bool IsCodeByte(char c) { return c >= 1 && c <= 7; }
+
+class CConsoleView : public CTextGridWnd, public ILineSource {
+public:
+    CConsoleView();
+    ~CConsoleView() override;
+
+    void SetScreenFont(const char* pszFace, int nPoints);
+    static void CreateTextFont(CFont& font, const char* pszFace, int nPoints, bool bItalic);
+
+    // Stores a text as one line (or as the rest of the last line).
+    void Print(const char* pszText);
+    void PrintF(const char* pszFormat, ...);
+
+    void CopyToClipboard();
+    void ClearScreen();
+    void FindNext();
+    void FindPrevious();
+    void ShowFindDialog(bool bForward);
+    void ScrollToMatch();
+
+    // ILineSource: the marked lines, or all of them.
+    int FirstLine() override;
+    int LastLine() override;
+    const char* GetLine(int nIndex) override;
+    const char* NextLine(const char* pszLine) override;
+    const char* PrevLine(const char* pszLine) override;
+
+    CLineStore m_store;
+    CTextFinder m_finder;
+    bool m_bFollow = true;
+    CFont m_fontItalic;
+    COLORREF m_crError = 0x0000FF;
+    COLORREF m_crEcho = 0x00FFFF;
+    COLORREF m_crInfo = 0xFFFF80;
+    COLORREF m_crFindText = 0x000000;
+    COLORREF m_crFindBack = 0xFFFFFF;
+    COLORREF m_crMarkBack = 0x3F3F3F;
+    int m_nCode = 0;
+    int m_nSavedCode;
+    int m_nMarkFirst = -1;
+    int m_nMarkLast = -1;
+    // Set by the output handler on a reader thread, read by the next Print.
+    std::atomic<bool> m_bContinueLine{ false };
+
+protected:
+    void OnVScrolled(int nDelta) override;
+    void UpdateRanges() override;
+    void DrawOverlay(CDC& dc) override;
+    void OnLineMButtonDown(int nLine, int nColumn, UINT nFlags) override;
+    void OnLineDblClk(int nLine, int nColumn, UINT nFlags) override;
+    void GetLineAttributes(CLineDrawInfo* pInfo) override;
+};

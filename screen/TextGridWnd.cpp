@@ -1,0 +1,325 @@
+#include "screen/TextGridWnd.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+const UINT kScrollBarId = 0xEA10;
+}
+
+BOOL CGridScrollBar::Create(bool bVertical, CWnd* pParent)
+{
+    RECT rc = {};
+    m_nPos = m_nPage = m_nRange = 0;
+    m_nWheelStep = 4;
+    return CScrollBar::Create(WS_CHILD | WS_VISIBLE | (bVertical ? SBS_VERT : SBS_HORZ), rc, pParent, kScrollBarId);
+}
+
+void CGridScrollBar::ThumbTrack()
+{
+    SCROLLINFO si = {};
+    if (!GetScrollInfo(&si, SIF_ALL))
+        return;
+    // One step before the end counts as the end, so a drag to the bottom
+    // shows the newest line.
+    if (si.nTrackPos + int(si.nPage) == si.nMax)
+        m_nPos = si.nMax;
+    else
+        m_nPos = si.nTrackPos;
+    Clamp();
+}
+
+void CGridScrollBar::Push()
+{
+    if (!m_hWnd)
+        return;
+    if (m_nPage < m_nRange) {
+        SCROLLINFO si = {};
+        si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        si.nMin = 0;
+        si.nMax = m_nRange - 1;
+        si.nPage = UINT(m_nPage);
+        si.nPos = m_nPos;
+        SetScrollInfo(&si, TRUE);
+        EnableScrollBar(ESB_ENABLE_BOTH);
+    } else {
+        m_nPos = 0;
+        EnableScrollBar(ESB_DISABLE_BOTH);
+    }
+}
+
+COffscreenDC::~COffscreenDC()
+{
+    while (m_nSelectDepth > 0)
+        DeselectBitmap();
+    m_bitmap.DeleteObject();
+    if (m_hDC)
+        ::DeleteDC(m_hDC);
+}
+
+BOOL COffscreenDC::Create(HDC hdcRef, int cx, int cy)
+{
+    m_hDC = ::CreateCompatibleDC(hdcRef);
+    if (!m_hDC)
+        return FALSE;
+    if (!m_bitmap.CreateCompatibleBitmap(hdcRef, cx, cy))
+        return FALSE;
+    m_cxAlloc = m_cxVisible = cx;
+    m_cyAlloc = m_cyVisible = cy;
+    return TRUE;
+}
+
+void COffscreenDC::SelectBitmap()
+{
+    if (m_nSelectDepth++ == 0 && m_hDC && m_bitmap.m_hObject)
+        m_hOldBitmap = ::SelectObject(m_hDC, m_bitmap.m_hObject);
+}
+
+void COffscreenDC::DeselectBitmap()
+{
+    if (m_nSelectDepth == 0)
+        return;
+    if (--m_nSelectDepth == 0 && m_hOldBitmap) {
+        ::SelectObject(m_hDC, m_hOldBitmap);
+        m_hOldBitmap = nullptr;
+    }
+}
+
+CTextGridWnd::~CTextGridWnd()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::DestroyWindow(m_hWnd);
+}
+
+void CTextGridWnd::GetTextRect(RECT* prc) const
+{
+    GetClientRect(prc);
+    prc->right -= ::GetSystemMetrics(SM_CYVSCROLL);
+    prc->bottom -= ::GetSystemMetrics(SM_CYHSCROLL);
+}
+
+RECT CTextGridWnd::GetLineRect(int nLine) const
+{
+    RECT rc = {};
+    int k = nLine - m_vBar.m_nPos;
+    if (k < 0 || k > m_vBar.m_nPage + 1)
+        return rc;
+    RECT text;
+    GetTextRect(&text);
+    rc.left = text.left;
+    rc.right = text.right;
+    rc.top = text.top + k * m_nLineHeight;
+    rc.bottom = rc.top + m_nLineHeight;
+    return rc;
+}
+
+SIZE CTextGridWnd::GetCharCell(HWND hWnd)
+{
+    SIZE cell = { 8, 14 };
+    CClientDC dc(hWnd);
+    HFONT hFont = HFONT(::SendMessageA(hWnd, WM_GETFONT, 0, 0));
+    CSelectObject sel(dc, hFont);
+    TEXTMETRICA tm;
+    if (dc.GetTextMetrics(&tm)) {
+        cell.cx = tm.tmAveCharWidth + 1;
+        cell.cy = tm.tmHeight - 2;
+    }
+    if (cell.cx < 1) cell.cx = 1;
+    if (cell.cy < 1) cell.cy = 1;
+    return cell;
+}
+
+void CTextGridWnd::DrawTextRun(CDC& dc, CLineDrawInfo& info)
+{
+    if (info.nLength == 0 && info.pszText)
+        info.nLength = int(strlen(info.pszText));
+    int oldMode = dc.SetBkMode(TRANSPARENT);
+    HGDIOBJ oldFont = info.pFont && info.pFont->m_hObject ? dc.SelectObject(info.pFont->m_hObject) : nullptr;
+    dc.SetTextColor(info.crText);
+    RECT rc = GetLineRect(info.nLine);
+    int x = (info.nColumn - m_hBar.m_nPos) * m_nCharWidth;
+    rc.left = x;
+    int i = info.nFirstChar;
+    if (info.pszText && i >= 0 && i < info.nLength) {
+        while (x < rc.right) {
+            ::ExtTextOutA(dc, x, rc.top, 0, &rc, info.pszText + i, 1, nullptr);
+            x += m_nCharWidth;
+            rc.left = x;
+            if (++i >= info.nLength)
+                break;
+        }
+    }
+    dc.SetTextColor(m_crText);
+    if (m_font.m_hObject)
+        dc.SelectObject(m_font.m_hObject);
+    else if (oldFont)
+        dc.SelectObject(oldFont);
+    dc.SetBkMode(oldMode);
+}
+
+int CTextGridWnd::OnCreate()
+{
+    m_hBar.Create(false, this);
+    m_vBar.Create(true, this);
+    RECT rc = {};
+    m_sizeBox.Create(WS_CHILD | WS_VISIBLE | SBS_SIZEBOX, rc, this, UINT(-1));
+    {
+        CClientDC dc(m_hWnd);
+        m_offscreen.Create(dc, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
+    }
+    SetFont(m_font.m_hObject, FALSE);
+    SIZE cell = GetCharCell(m_hWnd);
+    m_nCharWidth = cell.cx;
+    m_nLineHeight = cell.cy;
+    return 0;
+}
+
+void CTextGridWnd::OnPaint()
+{
+    CSingleLock lock(m_lock);
+    UpdateRanges();
+    CPaintDC paint(m_hWnd);   // the pending erase fills the bitmap
+    m_offscreen.SelectBitmap();
+    for (int i = 0; i <= m_vBar.m_nPage; ++i) {
+        CLineDrawInfo info = { m_vBar.m_nPos + i, m_hBar.m_nPos, m_hBar.m_nPos, m_crBack, m_crText, &m_font, nullptr, 0 };
+        GetLineAttributes(&info);
+        if (info.crBack != m_crBack)
+            m_offscreen.FillSolidRect(GetLineRect(info.nLine), info.crBack);
+        DrawTextRun(m_offscreen, info);
+    }
+    DrawOverlay(m_offscreen);
+    RECT text;
+    GetTextRect(&text);
+    ::BitBlt(paint, text.left, text.top, text.right - text.left, text.bottom - text.top, m_offscreen, 0, 0, SRCCOPY);
+    m_vBar.Push();
+    m_hBar.Push();
+    if (m_sizeBox.m_hWnd)
+        m_sizeBox.Invalidate(TRUE);
+    m_offscreen.DeselectBitmap();
+}
+
+void CTextGridWnd::OnSize(int cx, int cy)
+{
+    if (cx == 0 || cy == 0)
+        return;
+    int cxBar = ::GetSystemMetrics(SM_CXVSCROLL);
+    int cyBar = ::GetSystemMetrics(SM_CYHSCROLL);
+    int w = cx - cxBar, h = cy - cyBar;
+    m_offscreen.m_cxVisible = std::min(m_offscreen.m_cxAlloc, w);
+    m_offscreen.m_cyVisible = std::min(m_offscreen.m_cyAlloc, h);
+    m_vBar.MoveWindow(w, 0, cxBar, h, TRUE);
+    m_hBar.MoveWindow(0, h, w, cyBar, TRUE);
+    m_sizeBox.MoveWindow(w, h, cxBar, cyBar, TRUE);
+    if (m_nLineHeight > 0)
+        m_vBar.SetPage(h / m_nLineHeight);
+    if (m_nCharWidth > 0)
+        m_hBar.SetPage(w / m_nCharWidth);
+}
+
+void CTextGridWnd::OnScroll(bool bVertical, int nCode)
+{
+    CGridScrollBar& bar = bVertical ? m_vBar : m_hBar;
+    int old = m_vBar.m_nPos;
+    switch (nCode) {
+    case SB_LINEUP: bar.LineUp(1); break;
+    case SB_LINEDOWN: bar.LineDown(1); break;
+    case SB_PAGEUP: bar.PageUp(); break;
+    case SB_PAGEDOWN: bar.PageDown(); break;
+    case SB_THUMBTRACK: bar.ThumbTrack(); break;
+    default: return;
+    }
+    if (bVertical)
+        OnVScrolled(m_vBar.m_nPos - old);
+    Invalidate(TRUE);
+}
+
+void CTextGridWnd::ScrollByKey(UINT nKey)
+{
+    bool bCtrl = ::GetKeyState(VK_CONTROL) < 0;
+    int old = m_vBar.m_nPos;
+    switch (nKey) {
+    case VK_PRIOR: m_vBar.PageUp(); break;
+    case VK_NEXT: m_vBar.PageDown(); break;
+    case VK_UP: m_vBar.LineUp(1); break;
+    case VK_DOWN: m_vBar.LineDown(1); break;
+    case VK_LEFT: m_hBar.LineDown(1); break;
+    case VK_RIGHT: m_hBar.LineUp(1); break;
+    case VK_HOME:
+        if (bCtrl)
+            m_vBar.SetPos(0);
+        m_hBar.SetPos(0);
+        break;
+    case VK_END:
+        if (bCtrl) {
+            m_vBar.GoToEnd();
+            m_hBar.SetPos(0);
+        } else {
+            m_hBar.GoToEnd();
+        }
+        break;
+    default:
+        return;
+    }
+    OnVScrolled(m_vBar.m_nPos - old);
+    Invalidate(TRUE);
+}
+
+void CTextGridWnd::OnMouseButton(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    CSingleLock lock(m_lock);
+    int x = short(LOWORD(lParam)), y = short(HIWORD(lParam));
+    int nLine = (m_nLineHeight > 0 ? y / m_nLineHeight : 0) + m_vBar.m_nPos;
+    int nColumn = m_nCharWidth > 0 ? x / m_nCharWidth : 0;
+    UINT nFlags = UINT(wParam);
+    switch (nMsg) {
+    case WM_LBUTTONDOWN: OnLineLButtonDown(nLine, nColumn, nFlags); break;
+    case WM_RBUTTONDOWN: OnLineRButtonDown(nLine, nColumn, nFlags); break;
+    case WM_MBUTTONDOWN: OnLineMButtonDown(nLine, nColumn, nFlags); break;
+    case WM_LBUTTONDBLCLK: OnLineDblClk(nLine, nColumn, nFlags); break;
+    }
+}
+
+LRESULT CTextGridWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (nMsg) {
+    case WM_CREATE:
+        Default();
+        return OnCreate();
+    case WM_ERASEBKGND: {
+        RECT rc = { 0, 0, m_offscreen.m_cxVisible, m_offscreen.m_cyVisible };
+        m_offscreen.SelectBitmap();
+        m_offscreen.FillSolidRect(rc, m_crBack);
+        m_offscreen.DeselectBitmap();
+        return TRUE;
+    }
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_GETDLGCODE:
+        return DLGC_WANTARROWS;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        OnMouseButton(nMsg, wParam, lParam);
+        return 0;
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+        OnScroll(nMsg == WM_VSCROLL, LOWORD(wParam));
+        return 0;
+    case WM_MOUSEWHEEL: {
+        int old = m_vBar.m_nPos;
+        m_vBar.Wheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        OnVScrolled(m_vBar.m_nPos - old);
+        Invalidate(TRUE);
+        return TRUE;
+    }
+    case WM_KEYDOWN:
+        ScrollByKey(UINT(wParam));
+        return 0;
+    }
+    return Default();
+}

@@ -1,0 +1,121 @@
+#pragma once
+// CTextGridWnd: a child window that paints lines of text on a fixed
+// character grid, double-buffered, with its own scroll bars. A derived class
+// says what each line looks like and what a click on it means.
+#include <windows.h>
+
+#include "framework/Controls.h"
+#include "framework/Gdi.h"
+#include "framework/Lock.h"
+
+// How one line, or one piece of text on it, is painted.
+struct CLineDrawInfo {
+    int nLine;
+    int nColumn;        // text column at which the first drawn character stands
+    int nFirstChar;     // index in pszText of the first character to draw
+    COLORREF crBack;    // filled only when it differs from the background colour
+    COLORREF crText;
+    CFont* pFont;
+    const char* pszText; // null: nothing to draw
+    int nLength;         // 0: the length of the zero-terminated text
+};
+
+// A scroll bar control whose position, page and range the view keeps
+// itself and pushes to the control when it paints.
+class CGridScrollBar : public CScrollBar {
+public:
+    BOOL Create(bool bVertical, CWnd* pParent);
+
+    void SetRange(int n) { m_nRange = n; Clamp(); }
+    void SetPage(int n) { m_nPage = short(n); Clamp(); }
+    void LineUp(int n) { m_nPos -= n; Clamp(); }
+    void LineDown(int n) { m_nPos += n; Clamp(); }
+    void PageUp() { m_nPos -= m_nPage; Clamp(); }
+    void PageDown() { m_nPos += m_nPage; Clamp(); }
+    void SetPos(int n) { m_nPos = n; Clamp(); }
+    void GoToEnd() { m_nPos = m_nRange; Clamp(); }
+    // One notch (120) is m_nWheelStep lines; upward turns scroll up.
+    void Wheel(int nDelta) { m_nPos += (nDelta / -120) * m_nWheelStep; Clamp(); }
+    void ThumbTrack();
+    void Push();
+
+    int m_nPos = 0;
+    int m_nPage = 0;
+    int m_nRange = 0;
+    int m_nWheelStep = 4;
+
+private:
+    void Clamp()
+    {
+        if (m_nPos + m_nPage > m_nRange)
+            m_nPos = m_nRange - m_nPage;
+        if (m_nPos < 0)
+            m_nPos = 0;
+    }
+};
+
+// A memory device context with a bitmap of a fixed allocated size, of
+// which the part that the window shows is "visible".
+class COffscreenDC : public CDC {
+public:
+    ~COffscreenDC() override;
+    BOOL Create(HDC hdcRef, int cx, int cy);
+    void SelectBitmap();
+    void DeselectBitmap();
+
+    int m_cxAlloc = 0, m_cyAlloc = 0;
+    int m_cxVisible = 0, m_cyVisible = 0;
+    CBitmap m_bitmap;
+
+private:
+    HGDIOBJ m_hOldBitmap = nullptr;
+    int m_nSelectDepth = 0;
+};
+
+class CTextGridWnd : public CWnd {
+public:
+    CTextGridWnd() = default;
+    ~CTextGridWnd() override;
+
+    // The text area: the client area without the scroll bars.
+    void GetTextRect(RECT* prc) const;
+    RECT GetLineRect(int nLine) const;
+    // The cell of the font that the window reports for WM_GETFONT.
+    static SIZE GetCharCell(HWND hWnd);
+
+    CScrollBar m_sizeBox;
+    COffscreenDC m_offscreen;
+    int m_nCharWidth = 0;
+    int m_nLineHeight = 0;
+    CCriticalSection m_lock;
+    CFont m_font;
+    CGridScrollBar m_vBar;
+    CGridScrollBar m_hBar;
+    COLORREF m_crBack = 0x000000;
+    COLORREF m_crText = 0xF0F0F0;
+
+protected:
+    virtual void OnVScrolled(int) {}
+    virtual void UpdateRanges() {}
+    virtual void DrawOverlay(CDC&) {}
+    virtual void OnLineLButtonDown(int, int, UINT) {}
+    virtual void OnLineRButtonDown(int, int, UINT) {}
+    virtual void OnLineMButtonDown(int, int, UINT) {}
+    virtual void OnLineDblClk(int, int, UINT) {}
+    virtual void GetLineAttributes(CLineDrawInfo* pInfo) = 0;
+
+    void DrawTextRun(CDC& dc, CLineDrawInfo& info);
+    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+
+public:
+    // The scrolling keys (PgUp, PgDn, arrows, Home, End); the command line
+    // forwards them here.
+    void ScrollByKey(UINT nKey);
+
+private:
+    int OnCreate();
+    void OnPaint();
+    void OnSize(int cx, int cy);
+    void OnScroll(bool bVertical, int nCode);
+    void OnMouseButton(UINT nMsg, WPARAM wParam, LPARAM lParam);
+};
