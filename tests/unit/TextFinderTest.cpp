@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "screen/TextFinder.h"
+
+namespace {
+
+// Lines back to back in one block, each ended by a zero byte, as the screen
+// keeps them; with a mark it refuses to step out of it the way the view does.
+class CVectorSource : public ILineSource {
+public:
+    CVectorSource(const CTextFinder& finder, std::vector<std::string> lines,
+                  int nMarkFirst = -1, int nMarkLast = -1)
+        : m_finder(finder), m_nMarkFirst(nMarkFirst), m_nMarkLast(nMarkLast)
+    {
+        for (const std::string& s : lines) {
+            m_offsets.push_back(m_block.size());
+            m_block += s;
+            m_block += '\0';
+        }
+    }
+    int FirstLine() override { return HasMark() ? m_nMarkFirst : 0; }
+    int LastLine() override { return HasMark() ? m_nMarkLast : Count() - 1; }
+    const char* GetLine(int n) override
+    {
+        return n >= 0 && n < Count() ? m_block.data() + m_offsets[size_t(n)] : nullptr;
+    }
+    const char* NextLine(const char* p) override
+    {
+        if (HasMark() && m_finder.m_nLine > m_nMarkLast) return nullptr;
+        return GetLine(p ? IndexOf(p) + 1 : 0);
+    }
+    const char* PrevLine(const char* p) override
+    {
+        if (HasMark() && m_finder.m_nLine < m_nMarkFirst) return nullptr;
+        return GetLine(p ? IndexOf(p) - 1 : Count() - 1);
+    }
+
+private:
+    bool HasMark() const { return m_nMarkFirst >= 0; }
+    int Count() const { return int(m_offsets.size()); }
+    int IndexOf(const char* p) const
+    {
+        for (int i = 0; i < Count(); i++)
+            if (m_block.data() + m_offsets[size_t(i)] == p) return i;
+        return -100;
+    }
+    const CTextFinder& m_finder;
+    int m_nMarkFirst, m_nMarkLast;
+    std::string m_block;
+    std::vector<size_t> m_offsets;
+};
+
+using Pos = std::pair<int, int>;
+const Pos kNone{ -1, -1 };
+
+Pos Forward(CTextFinder& f, ILineSource& s)
+{
+    bool b = f.SearchForward(s);
+    EXPECT_EQ(b, f.m_nLine >= 0);
+    return { f.m_nLine, f.m_nColumn };
+}
+
+Pos Backward(CTextFinder& f, ILineSource& s)
+{
+    bool b = f.SearchBackward(s);
+    EXPECT_EQ(b, f.m_nLine >= 0);
+    return { f.m_nLine, f.m_nColumn };
+}
+
+} // namespace
+
+TEST(TextFinderTest, ForwardIgnoresCaseAndWrapsAfterAMiss)
+{
+    CTextFinder f;
+    CVectorSource s(f, { "Abc", "xabcx" });
+    f.SetPattern("ABC");
+    EXPECT_EQ(Forward(f, s), Pos(0, 0));
+    EXPECT_EQ(Forward(f, s), Pos(1, 1));
+    EXPECT_EQ(Forward(f, s), kNone);
+    EXPECT_EQ(Forward(f, s), Pos(0, 0));
+}
+
+TEST(TextFinderTest, BackwardContinuesFromAForwardMatchAndWraps)
+{
+    CTextFinder f;
+    CVectorSource s(f, { "Abc", "xabcx" });
+    f.SetPattern("ABC");
+    Forward(f, s);
+    Forward(f, s);
+    EXPECT_EQ(Backward(f, s), Pos(0, 0));
+    EXPECT_EQ(Backward(f, s), kNone);
+    EXPECT_EQ(Backward(f, s), Pos(1, 1));
+}
+
+TEST(TextFinderTest, MatchesOverlapInBothDirections)
+{
+    CTextFinder f;
+    CVectorSource s(f, { "aaaa" });
+    f.SetPattern("aa");
+    EXPECT_EQ(Forward(f, s), Pos(0, 0));
+    EXPECT_EQ(Forward(f, s), Pos(0, 1));
+    EXPECT_EQ(Forward(f, s), Pos(0, 2));
+    EXPECT_EQ(Forward(f, s), kNone);
+    EXPECT_EQ(Backward(f, s), Pos(0, 2));
+    EXPECT_EQ(Backward(f, s), Pos(0, 1));
+    EXPECT_EQ(Backward(f, s), Pos(0, 0));
+    EXPECT_EQ(Backward(f, s), kNone);
+}
+
+TEST(TextFinderTest, FindsMatchesFillingTheLineOrEndingIt)
+{
+    CTextFinder f;
+    CVectorSource s(f, { "ab", "x", "\x03" "ab ab" });
+    f.SetPattern("ab");
+    EXPECT_EQ(Forward(f, s), Pos(0, 0));
+    EXPECT_EQ(Forward(f, s), Pos(2, 1));
+    EXPECT_EQ(Forward(f, s), Pos(2, 4));
+    f.SetPattern("AB");
+    EXPECT_EQ(Backward(f, s), Pos(2, 4));
+    EXPECT_EQ(Backward(f, s), Pos(2, 1));
+    EXPECT_EQ(Backward(f, s), Pos(0, 0));
+}
+
+TEST(TextFinderTest, StaysInsideTheMark)
+{
+    CTextFinder f;
+    CVectorSource s(f, { "0 pat", "1 pat", "2 pat", "3 pat" }, 1, 2);
+    f.SetPattern("pat");
+    EXPECT_EQ(Forward(f, s), Pos(1, 2));
+    EXPECT_EQ(Forward(f, s), Pos(2, 2));
+    EXPECT_EQ(Forward(f, s), kNone);
+    EXPECT_EQ(Backward(f, s), Pos(2, 2));
+    EXPECT_EQ(Backward(f, s), Pos(1, 2));
+    EXPECT_EQ(Backward(f, s), kNone);
+    EXPECT_EQ(Forward(f, s), Pos(1, 2));
+}
+
+TEST(TextFinderTest, PatternLongerThanEveryLineFindsNothing)
+{
+    CTextFinder f;
+    CVectorSource s(f, { "ab", "", "abc" });
+    f.SetPattern("abcd");
+    EXPECT_EQ(Forward(f, s), kNone);
+    EXPECT_EQ(Backward(f, s), kNone);
+}
+
+TEST(TextFinderTest, EmptyPatternFailsAndKeepsThePosition)
+{
+    CTextFinder f;
+    CVectorSource s(f, { "abc", "abc" });
+    EXPECT_FALSE(f.SearchForward(s));
+    EXPECT_FALSE(f.SearchBackward(s));
+    EXPECT_EQ(Pos(f.m_nLine, f.m_nColumn), kNone);
+    f.m_nLine = 1;
+    f.m_nColumn = 2;
+    EXPECT_FALSE(f.SearchForward(s));
+    EXPECT_FALSE(f.SearchBackward(s));
+    EXPECT_EQ(Pos(f.m_nLine, f.m_nColumn), Pos(1, 2));
+}
+
+TEST(TextFinderTest, EmptySourceFindsNothing)
+{
+    CTextFinder f;
+    CVectorSource s(f, {});
+    f.SetPattern("x");
+    EXPECT_EQ(Forward(f, s), kNone);
+    EXPECT_EQ(Backward(f, s), kNone);
+}
+
+TEST(TextFinderTest, PositionOutsideTheLinesStartsOver)
+{
+    CTextFinder f;
+    CVectorSource s(f, { "x", "x" });
+    f.SetPattern("x");
+    f.m_nLine = 10;
+    f.m_nColumn = 0;
+    EXPECT_EQ(Forward(f, s), kNone);
+    EXPECT_EQ(Forward(f, s), Pos(0, 0));
+    f.m_nLine = -5;
+    f.m_nColumn = -9;
+    EXPECT_EQ(Backward(f, s), Pos(1, 0));
+    f.m_nLine = 0;
+    f.m_nColumn = -9;
+    EXPECT_EQ(Forward(f, s), Pos(0, 0));
+}
+
+TEST(TextFinderTest, BackwardNeverMatchesPastTheEndOfAShrunkLine)
+{
+    // The old match column lies beyond the line; the next line's bytes follow.
+    CTextFinder f;
+    CVectorSource s(f, { "ab", "ab" });
+    f.SetPattern("ab");
+    f.m_nLine = 0;
+    f.m_nColumn = 4;
+    EXPECT_EQ(Backward(f, s), Pos(0, 0));
+}
+
+TEST(TextFinderTest, SetPatternForgetsThePosition)
+{
+    CTextFinder f;
+    CVectorSource s(f, { "one two" });
+    f.SetPattern("two");
+    EXPECT_EQ(Forward(f, s), Pos(0, 4));
+    f.SetPattern("o");
+    EXPECT_EQ(Pos(f.m_nLine, f.m_nColumn), kNone);
+    EXPECT_STREQ(f.m_strPattern, "o");
+    EXPECT_EQ(Forward(f, s), Pos(0, 0));
+}
+
+TEST(TextFinderTest, FoldsLettersOfTheWindowsCodePage)
+{
+    CTextFinder f;
+    CVectorSource s(f, { "l'\xE9t\xE9" });
+    f.SetPattern("\xC9T\xC9");
+    EXPECT_EQ(Forward(f, s), Pos(0, 2));
+}
