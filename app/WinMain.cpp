@@ -1,6 +1,12 @@
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+#include "app/KestrelboxApp.h"
+
+// The application object is constructed during static initialisation,
+// before the entry point runs.
+static CKestrelboxApp s_theApp;
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
-    return 0;
+    return AfxWinMain(hInstance);
 }

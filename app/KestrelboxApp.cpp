@@ -1,0 +1,19 @@
+#include "app/KestrelboxApp.h"
+
+#include <clocale>
+
+CKestrelboxApp::~CKestrelboxApp() = default;
+
+BOOL CKestrelboxApp::InitInstance()
+{
+    m_pMainWnd = &m_mainWnd;
+    setlocale(LC_ALL, ".ACP");
+    if (!m_mainWnd.CreateMain())
+        return FALSE;
+    m_mainWnd.SetWindowText("Kestrelbox 1.00");
+    HICON hIcon = HICON(::LoadImageA(m_hInstance, "APPICON", IMAGE_ICON, 32, 32, 0));
+    if (hIcon)
+        m_mainWnd.SendMessage(WM_SETICON, ICON_BIG, LPARAM(hIcon));
+    m_mainWnd.ShowWindow(SW_SHOW);
+    return TRUE;
+}

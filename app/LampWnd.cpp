@@ -1,0 +1,68 @@
+#include "app/LampWnd.h"
+
+#include "app/Busy.h"
+#include "framework/Gdi.h"
+
+CLampWnd* g_pLampWnd = nullptr;
+
+void RedrawLamp()
+{
+    CLampWnd* p = g_pLampWnd;
+    if (p && p->m_hWnd)
+        ::InvalidateRect(p->m_hWnd, nullptr, TRUE);
+}
+
+CLampWnd::~CLampWnd()
+{
+    if (g_pLampWnd == this)
+        g_pLampWnd = nullptr;
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::DestroyWindow(m_hWnd);
+    FreeIcons();
+}
+
+void CLampWnd::FreeIcons()
+{
+    for (CIconEntry& e : m_icons) {
+        if (e.hIcon)
+            ::DestroyIcon(e.hIcon);
+        e.hIcon = nullptr;
+        e.nSize = 0;
+    }
+}
+
+void CLampWnd::OnPaint()
+{
+    CPaintDC dc(m_hWnd);
+    RECT rc;
+    GetClientRect(&rc);
+    const CIconEntry& e = m_icons[g_bBusy ? LAMP_RED : LAMP_GREEN];
+    if (e.hIcon)
+        ::DrawIconEx(dc, rc.left, rc.top, e.hIcon, e.nSize, e.nSize, 0, nullptr, DI_NORMAL);
+}
+
+LRESULT CLampWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (nMsg) {
+    case WM_CREATE: {
+        g_pLampWnd = this;
+        HINSTANCE hInst = ::GetModuleHandleA(nullptr);
+        const char* names[LAMP_COUNT] = { "REDLAMP", "GREENLAMP", "YELLOWLAMP" };
+        for (int i = 0; i < LAMP_COUNT; ++i) {
+            m_icons[i].hIcon = HICON(::LoadImageA(hInst, names[i], IMAGE_ICON, 16, 16, 0));
+            m_icons[i].nSize = 16;
+        }
+        return 0;
+    }
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_NCDESTROY:
+        if (g_pLampWnd == this)
+            g_pLampWnd = nullptr;
+        break;
+    }
+    (void)wParam;
+    (void)lParam;
+    return Default();
+}

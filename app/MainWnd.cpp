@@ -1,0 +1,254 @@
+#include "app/MainWnd.h"
+
+#include "app/Busy.h"
+#include "app/WindowIds.h"
+#include "dialogs/BatchDlg.h"
+#include "settings/AppConfig.h"
+
+const char kBanner[] = "Kestrelbox 1.00  Copyright (c) 2026 the Kestrelbox developers";
+
+bool CMainWnd::s_bFirstShow = true;
+
+namespace {
+// Prints each line of a chunk on the console and asks for the last,
+// unfinished one to be continued by the next text.
+class CConsoleSink : public IOutputSink {
+public:
+    explicit CConsoleSink(CConsoleView& view) : m_view(view) {}
+    void OnLine(const char* pszLine, int, bool bUnfinished) override
+    {
+        m_view.Print(pszLine);
+        if (bUnfinished)
+            m_view.m_bContinueLine = true;
+    }
+
+private:
+    CConsoleView& m_view;
+};
+
+// How long closing the window waits for a reader thread to deliver its
+// last event after its child has been killed.
+const DWORD kReaderWaitMs = 10000;
+}
+
+CMainWnd::CMainWnd() : m_interp(this)
+{
+}
+
+CMainWnd::~CMainWnd()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::DestroyWindow(m_hWnd);
+}
+
+BOOL CMainWnd::CreateMain()
+{
+    const CPlacementSetting& place = g_config.m_settings.WindowPlacement;
+    LPCSTR cls = RegisterWndClass(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS, ::LoadCursor(nullptr, IDC_ARROW),
+                                  HBRUSH(::GetStockObject(NULL_BRUSH)), nullptr);
+    return CreateEx(WS_EX_CLIENTEDGE, cls, "", WS_OVERLAPPEDWINDOW, place.m_x, place.m_y, place.m_width,
+                    place.m_height, nullptr, nullptr);
+}
+
+int CMainWnd::OnCreate()
+{
+    const CSettings& s = g_config.m_settings;
+    m_interp.m_strAdbDir = s.AdbDirectory.m_value;
+    m_view.m_store.Resize(s.BufferMegabytes.m_value << 20);
+    m_view.SetScreenFont(s.ScreenFont.m_face, s.ScreenFont.m_size);
+    m_panel.SetCommandFont(s.CommandFont.m_face, s.CommandFont.m_size, s.CommandFont.m_italic);
+    m_view.m_crBack = s.BackColor.m_value;
+    m_view.m_crText = s.TextColor.m_value;
+    m_view.m_crError = s.ErrorColor.m_value;
+    m_view.m_crEcho = s.EchoColor.m_value;
+    m_view.m_crInfo = s.InfoColor.m_value;
+    m_view.m_crFindText = s.FindTextColor.m_value;
+    m_view.m_crFindBack = s.FindBackColor.m_value;
+    m_view.m_crMarkBack = s.MarkBackColor.m_value;
+    RECT rc = {};
+    m_view.Create(nullptr, "", WS_CHILD | WS_VISIBLE, rc, this, IDC_CONSOLE_VIEW);
+    m_panel.Create(nullptr, "", WS_CHILD | WS_VISIBLE, rc, this, IDC_COMMAND_PANEL);
+    return 0;
+}
+
+void CMainWnd::OnFirstShow()
+{
+    s_bFirstShow = false;
+    m_view.m_nSavedCode = m_view.m_nCode;
+    m_view.m_nCode = CODE_INFO;
+    m_view.Print(kBanner);
+    m_view.Print("Press F1 for Help");
+    m_view.m_nCode = m_view.m_nSavedCode;
+    m_view.m_nSavedCode = 0;
+    m_view.Print("");
+    g_config.PrintErrors(m_view);
+    CString version("version");
+    RunCommand(version, true);
+    m_view.Print("");
+    m_view.Invalidate(TRUE);
+    if (g_config.m_settings.WindowPlacement.m_maximized)
+        ShowWindow(SW_SHOWMAXIMIZED);
+}
+
+void CMainWnd::OnSize(int cx, int cy)
+{
+    int h = m_panel.m_nEditHeight + 6;
+    m_view.MoveWindow(0, 0, cx, cy - h, TRUE);
+    m_panel.MoveWindow(0, cy - h, cx, h, TRUE);
+}
+
+bool CMainWnd::OnSysCommand(WPARAM nId)
+{
+    if (nId != SC_CLOSE)
+        return true;
+    if (g_bBusy || m_interp.IsShellRunning()) {
+        if (::MessageBoxA(m_hWnd, "Really quit ?", "Process is running", MB_OKCANCEL | MB_ICONQUESTION) == IDCANCEL)
+            return false;
+        m_interp.AbortAll();
+    }
+    return true;
+}
+
+void CMainWnd::OnDestroy()
+{
+    m_interp.AbortAll();
+    // The killed children's reader threads still deliver their exit events,
+    // which reach this window; wait for them while handling those messages,
+    // so that no thread is left inside an object that is about to go.
+    m_interp.m_cmdRunner.WaitForReader(kReaderWaitMs);
+    m_interp.m_shellRunner.WaitForReader(kReaderWaitMs);
+}
+
+void CMainWnd::RunCommand(CString& strLine, bool bSync)
+{
+    bool bRun = m_interp.Prepare(strLine);
+    m_view.m_nSavedCode = m_view.m_nCode;
+    m_view.m_nCode = CODE_ECHO;
+    m_view.Print(strLine);
+    m_view.m_nCode = m_view.m_nSavedCode;
+    if (bRun)
+        m_interp.Execute(strLine, bSync);
+    m_view.m_bFollow = true;
+    InvalidateChildren();
+}
+
+void CMainWnd::InvalidateChildren()
+{
+    if (m_view.m_hWnd)
+        m_view.Invalidate(TRUE);
+    if (m_panel.m_hWnd) {
+        m_panel.Invalidate(TRUE);
+        ::InvalidateRect(m_panel.m_edit.m_hWnd, nullptr, TRUE);
+    }
+}
+
+void CMainWnd::ShowBatchDialog()
+{
+    CBatchDlg dlg(this);
+    dlg.m_hText = m_batch.m_hText;
+    INT_PTR r = dlg.DoModal();
+    if (r == IDOK && dlg.m_hText) {
+        const char* p = static_cast<const char*>(::LocalLock(dlg.m_hText));
+        m_batch.m_hText = nullptr;
+        if (p) {
+            CString text(p);
+            ::LocalUnlock(dlg.m_hText);
+            m_batch.m_hText = dlg.m_hText;
+            m_batch.Start(this, text);
+            return;
+        }
+    }
+    if (dlg.m_hText)
+        m_batch.m_hText = dlg.m_hText;
+}
+
+void CMainWnd::OnProcessStart(CProcessRunner* pRunner)
+{
+    if (!pRunner->m_bQuiet) {
+        g_bBusy = true;
+        RedrawLamp();
+    }
+    CRunResult::Take(m_results, pRunner->m_nRunId);
+}
+
+void CMainWnd::OnProcessError(CProcessRunner*)
+{
+    m_interp.ReportLastError();
+    m_batch.Stop();
+}
+
+void CMainWnd::OnProcessExit(CProcessRunner* pRunner)
+{
+    DWORD dwCode = 0;
+    ::GetExitCodeProcess(pRunner->m_pi.hProcess, &dwCode);
+    CRunResult& result = CRunResult::Find(m_results, pRunner->m_nRunId);
+    result.m_dwExitCode = dwCode;
+    // The code travels inside the text: the user-interface thread may be
+    // printing a block in another code at this moment.
+    CString line = result.Report();
+    m_view.PrintF("%c%s", CODE_INFO, line.GetString());
+    if (m_view.m_hWnd)
+        m_view.Invalidate(TRUE);
+    // A quiet run that ends must not turn the lamp green under a command
+    // that is still running.
+    if (!pRunner->m_bQuiet || !m_interp.m_cmdRunner.IsRunning()) {
+        g_bBusy = false;
+        RedrawLamp();
+    }
+    if (m_hWnd)
+        ::SendMessageA(m_hWnd, m_batch.IsActive() ? UM_BATCHNEXT : UM_COMMANDDONE, 0, 0);
+}
+
+int CMainWnd::OnProcessOutput(CProcessRunner* pRunner)
+{
+    CConsoleSink sink(m_view);
+    if (pRunner->DecodeChunk(sink) && m_view.m_hWnd)
+        m_view.Invalidate(TRUE);
+    return 0;
+}
+
+LRESULT CMainWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (nMsg) {
+    case WM_CREATE:
+        return OnCreate();
+    case WM_SHOWWINDOW:
+        if (s_bFirstShow)
+            OnFirstShow();
+        break;
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_SETFOCUS:
+        if (m_panel.m_edit.m_hWnd)
+            m_panel.m_edit.SetFocus();
+        return 0;
+    case WM_GETMINMAXINFO: {
+        MINMAXINFO* p = reinterpret_cast<MINMAXINFO*>(lParam);
+        p->ptMinTrackSize.x = 192;
+        p->ptMinTrackSize.y = 128;
+        p->ptMaxTrackSize.x = ::GetSystemMetrics(SM_CXSCREEN);
+        p->ptMaxTrackSize.y = ::GetSystemMetrics(SM_CYSCREEN);
+        return 0;
+    }
+    case WM_SYSCOMMAND:
+        if (!OnSysCommand(wParam))
+            return 0;
+        break;
+    case WM_MOUSEWHEEL:
+        // The wheel reaches the focus window, the command line, and bubbles
+        // up here: it is meant for the screen.
+        if (m_view.m_hWnd)
+            return m_view.SendMessage(nMsg, wParam, lParam);
+        break;
+    case WM_DESTROY:
+        OnDestroy();
+        break;
+    case UM_COMMANDDONE:
+        return 0;
+    case UM_BATCHNEXT:
+        m_batch.RunNext();
+        return 0;
+    }
+    return Default();
+}

@@ -1,0 +1,56 @@
+#pragma once
+// CMainWnd: the one top-level window. It holds the console screen above and
+// the command panel below, the interpreter with its two runners, the batch
+// queue and the records of the runs in progress, and it receives the events
+// of both runners.
+#include "app/CommandPanel.h"
+#include "commands/BatchQueue.h"
+#include "commands/CommandInterpreter.h"
+#include "commands/CommandTarget.h"
+#include "process/RunResult.h"
+#include "screen/ConsoleView.h"
+
+// Sent synchronously by the reader threads and by the interpreter.
+enum {
+    UM_COMMANDDONE = 0x701,   // nothing to do
+    UM_BATCHNEXT = 0x702,     // start the next batch line
+};
+
+class CMainWnd : public CWnd, public IProcessEvents, public ICommandTarget {
+public:
+    CMainWnd();
+    ~CMainWnd() override;
+
+    // Creates the window with the placement setting (WM_CREATE included).
+    BOOL CreateMain();
+    void RunCommand(CString& strLine, bool bSync) override;
+    void InvalidateChildren();
+    void ShowBatchDialog();
+
+    void OnProcessStart(CProcessRunner* pRunner) override;
+    void OnProcessError(CProcessRunner* pRunner) override;
+    void OnProcessExit(CProcessRunner* pRunner) override;
+    int OnProcessOutput(CProcessRunner* pRunner) override;
+
+    CConsoleView m_view;
+    CCommandPanel m_panel;
+    CCommandInterpreter m_interp;
+    CBatchQueue m_batch;
+    CRunResult m_results[3];
+
+    // 1 until the first WM_SHOWWINDOW.
+    static bool s_bFirstShow;
+
+protected:
+    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    int OnCreate();
+    void OnFirstShow();
+    void OnSize(int cx, int cy);
+    bool OnSysCommand(WPARAM nId);
+    void OnDestroy();
+};
+
+// The banner's first line.
+extern const char kBanner[];

@@ -1,0 +1,222 @@
+#include "commands/CommandInterpreter.h"
+
+#include <vector>
+
+#include "app/Busy.h"
+#include "app/MainWnd.h"
+#include "process/Utf8Conv.h"
+
+namespace {
+const char kAbortFormat[] = "%cAbort %s";
+
+bool IsWord(const CString& s, const char* pszWord)
+{
+    return s.CompareNoCase(pszWord) == 0;
+}
+}
+
+CCommandInterpreter::CCommandInterpreter(CMainWnd* pOwner)
+    : m_pOwner(pOwner), m_cmdRunner(pOwner, false), m_shellRunner(pOwner, true)
+{
+}
+
+const char* CCommandInterpreter::PromptOf(CommandMode mode)
+{
+    switch (mode) {
+    case ModeShell: return "adb shell ";
+    case ModePm: return "adb shell pm ";
+    default: return "adb ";
+    }
+}
+
+CString CCommandInterpreter::FirstWord(const CString& strLine)
+{
+    int i = strLine.Find(' ');
+    return i < 0 ? strLine : strLine.Left(i);
+}
+
+bool CCommandInterpreter::Prepare(CString& strLine)
+{
+    strLine.Trim();
+    if (strLine.IsEmpty())
+        return false;
+    CString first = FirstWord(strLine);
+    if (IsWord(first, "dir") || IsWord(first, "lcd"))
+        return true;
+    if (IsShellRunning())
+        return true;
+    if (IsWord(first, "adb")) {
+        strLine.Insert(0, m_strAdbDir);
+        return true;
+    }
+    if (IsWord(strLine, "exit")) {
+        m_mode = ModeAdb;
+        return false;
+    }
+    if (m_mode == ModeAdb) {
+        if (IsWord(strLine, "shell")) {
+            StartShell();
+            return false;
+        }
+        if (IsWord(strLine, "pm")) {
+            m_mode = ModePm;
+            return false;
+        }
+    }
+    strLine.Insert(0, GetPrompt());
+    strLine.Insert(0, m_strAdbDir);
+    return true;
+}
+
+void CCommandInterpreter::Execute(CString& strLine, bool bSync)
+{
+    CString first = FirstWord(strLine);
+    if (IsWord(first, "dir")) {
+        RunDir(strLine);
+    } else if (IsWord(first, "lcd")) {
+        ChangeDirectory(strLine);
+    } else if (IsShellRunning()) {
+        bool bExit = IsWord(strLine, "exit");
+        if (m_shellRunner.m_bUtf8) {
+            CUtf8Conv conv(CP_OEMCP);
+            conv.ToUtf8(strLine);
+        }
+        m_shellRunner.WriteLine(strLine);
+        if (bExit)
+            m_mode = ModeAdb;
+        if (m_pOwner->m_hWnd)
+            ::SendMessageA(m_pOwner->m_hWnd, UM_COMMANDDONE, 0, 0);
+    } else {
+        RunAdb(strLine, bSync);
+    }
+}
+
+void CCommandInterpreter::RunDir(CString& strLine)
+{
+    strLine.Delete(0, 3);
+    strLine.Insert(0, "cmd /c dir");
+    m_cmdRunner.Start(strLine);
+}
+
+void CCommandInterpreter::ChangeDirectory(CString& strLine)
+{
+    strLine.Delete(0, 3);
+    strLine.TrimLeft();
+    if (!strLine.IsEmpty() && !::SetCurrentDirectoryA(strLine)) {
+        ReportLastError();
+        return;
+    }
+    // Ask for the length first: a directory may be longer than MAX_PATH.
+    DWORD n = ::GetCurrentDirectoryA(0, nullptr);
+    std::vector<char> dir(n + 1);
+    DWORD got = n ? ::GetCurrentDirectoryA(n + 1, dir.data()) : 0;
+    if (got == 0 || got > n) {
+        ReportLastError();
+        return;
+    }
+    m_pOwner->m_view.Print(dir.data());
+    if (m_pOwner->m_hWnd)
+        ::SendMessageA(m_pOwner->m_hWnd, UM_BATCHNEXT, 0, 0);
+}
+
+void CCommandInterpreter::RunAdb(CString& strLine, bool bSync)
+{
+    if (bSync)
+        m_cmdRunner.RunSync(strLine);
+    else
+        m_cmdRunner.Start(strLine);
+}
+
+void CCommandInterpreter::StartShell()
+{
+    m_pOwner->m_batch.Stop();
+    m_mode = ModeShell;
+    m_shellRunner.m_bUtf8 = true;
+    CString cmd = m_strAdbDir + "adb shell ";
+    m_shellRunner.Start(cmd);
+}
+
+void CCommandInterpreter::AbortAll()
+{
+    CConsoleView& view = m_pOwner->m_view;
+    if (m_cmdRunner.IsRunning()) {
+        m_cmdRunner.Terminate();
+        view.PrintF(kAbortFormat, CODE_ERROR, "command");
+    }
+    if (IsShellRunning()) {
+        CString exitLine("exit");
+        Execute(exitLine, false);
+        m_shellRunner.Terminate();
+        view.PrintF(kAbortFormat, CODE_ERROR, "shell");
+    }
+    if (m_pOwner->m_batch.IsActive()) {
+        m_pOwner->m_batch.Stop();
+        view.PrintF(kAbortFormat, CODE_ERROR, "batch");
+    }
+    m_pOwner->InvalidateChildren();
+}
+
+void CCommandInterpreter::PrintHelp()
+{
+    if (g_bBusy)
+        return;
+    static const char* const s_lines[] = {
+        "            [Commands]",
+        "dir [parm]            - Local dir command",
+        "lcd [parm]            - Local cd  command",
+        "                [Keys]",
+        "F3                    - Find next",
+        "F4                    - Clear screen",
+        "Ctrl-F                - Find dialog",
+        "Shift-F3              - Find previous",
+        "Ctrl-B                - Batch of commands",
+        "Ctrl-PgUp/Ctrl-PgDown - Walk history",
+        "Shift-Ctrl-PgUp       - Clear history",
+        "               [Mouse]",
+        "Dbl click             - Copy word to cmdline",
+        "Middle click          - Mark line[s]",
+        "Ctrl + Middle click   - Copy to clipboard",
+    };
+    CConsoleView& view = m_pOwner->m_view;
+    view.m_nSavedCode = view.m_nCode;
+    view.m_nCode = CODE_INFO;
+    for (const char* p : s_lines)
+        view.Print(p);
+    view.PrintF("%s", "");
+    view.m_nCode = view.m_nSavedCode;
+    view.m_nSavedCode = 0;
+    if (view.m_hWnd)
+        view.Invalidate(TRUE);
+}
+
+void CCommandInterpreter::ReportLastError()
+{
+    DWORD dwError = ::GetLastError();
+    char* pText = nullptr;
+    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                   FORMAT_MESSAGE_IGNORE_INSERTS | 255,
+                               nullptr, dwError, 0x400, reinterpret_cast<char*>(&pText), 0, nullptr);
+    if (!n || !pText)
+        return;
+    // The code travels inside the text: this may run on a reader thread
+    // while the user-interface thread prints a block in another code.
+    CConsoleView& view = m_pOwner->m_view;
+    view.PrintF("%c%s", CODE_ERROR, pText);
+    if (view.m_hWnd)
+        view.Invalidate(TRUE);
+    ::LocalFree(pText);
+}
+
+int CCommandInterpreter::GetPromptWidth(HWND hPanel) const
+{
+    HDC hdc = ::GetDC(hPanel);
+    int width = 0;
+    for (CommandMode mode : { ModeAdb, ModeShell, ModePm }) {
+        RECT rc = {};
+        ::DrawTextA(hdc, PromptOf(mode), -1, &rc, DT_CALCRECT);
+        if (rc.right - rc.left > width)
+            width = rc.right - rc.left;
+    }
+    ::ReleaseDC(hPanel, hdc);
+    return width;
+}

@@ -1,0 +1,34 @@
+#pragma once
+// CBatchDlg: the resizable "Batch of commands" dialog. Its text outlives
+// the dialog: the edit's own buffer handle is handed back in m_hText when
+// the dialog closes, with OK or Cancel, and taken in again next time.
+#include "framework/Dialog.h"
+#include "framework/Gdi.h"
+
+class CBatchDlg : public CDialog {
+public:
+    explicit CBatchDlg(CWnd* pParent);
+    ~CBatchDlg() override;
+
+    CFont m_font;
+    HWND m_hWndFocus;
+    CButton m_btnClear;
+    CButton m_btnPaste;
+    CButton m_btnOk;
+    CButton m_btnCancel;
+    CEdit m_edit;
+    HLOCAL m_hText = nullptr;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void HandBackText();
+    void OnSize();
+    void OnPaste();
+    void OnClear();
+};
