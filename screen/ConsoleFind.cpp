@@ -1,8 +1,16 @@
 #include "screen/ConsoleView.h"
 
-// The Find dialog's part: until it exists, a search without a pattern has
-// nothing to ask and only beeps.
-void CConsoleView::ShowFindDialog(bool)
+#include "dialogs/FindDlg.h"
+
+void CConsoleView::ShowFindDialog(bool bForward)
 {
-    ::Beep(252, 20);
+    CFindDlg dlg(this);
+    CFindDlg::s_nStartFrom = bForward ? 0 : 1;
+    if (dlg.DoModal() != IDOK)
+        return;
+    m_finder.SetPattern(dlg.m_strFind);
+    if (CFindDlg::s_nStartFrom == 1)
+        FindPrevious();
+    else
+        FindNext();
 }

@@ -1,0 +1,64 @@
+# Shared by the scripts: package set-up, build, Wine and the virtual display.
+# Source it; it defines functions and sets ROOT.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+PACKAGES="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
+wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils xdotool imagemagick cmake make googletest python3"
+
+kb_setup() {
+    local missing=()
+    for p in $PACKAGES; do
+        dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -q >/dev/null
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# kb_build PRESET... builds each preset (x64, i686).
+kb_build() {
+    for preset in "$@"; do
+        cmake --preset "$preset" -S "$ROOT" >/dev/null || return 1
+        cmake --build "$ROOT/build/$preset" -j2 || return 1
+    done
+}
+
+kb_wine_env() {
+    export WINEPREFIX="${WINEPREFIX:-$ROOT/build/wineprefix}"
+    export WINEDEBUG="${WINEDEBUG:--all}"
+    export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Making a Wine prefix in $WINEPREFIX"
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+    fi
+}
+
+# Starts a virtual display unless one is usable; sets DISPLAY and KB_XVFB_PID.
+kb_display() {
+    KB_XVFB_PID=""
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+        return 0
+    fi
+    local n
+    for n in $(seq 90 120); do
+        [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        KB_XVFB_PID=$!
+        export DISPLAY=":$n"
+        for _ in $(seq 1 50); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        kill "$KB_XVFB_PID" 2>/dev/null
+    done
+    echo "Cannot start a virtual display" >&2
+    return 1
+}
+
+kb_stop_display() {
+    [ -n "${KB_XVFB_PID:-}" ] && kill "$KB_XVFB_PID" 2>/dev/null
+    KB_XVFB_PID=""
+}
