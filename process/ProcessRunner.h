@@ -15,7 +15,7 @@
 
 class CProcessRunner : public IProcessEvents {
 public:
-    static const DWORD kChunkSize = 131072;
+    static constexpr DWORD kChunkSize = 131072;
 
     explicit CProcessRunner(IProcessEvents* pEvents = nullptr, bool bQuiet = false);
     // Terminates a child still running and waits (bounded) until the reader

@@ -80,8 +80,9 @@ char* CUtf8Conv::FromNarrow(char c, char* pOut)
         return pOut;
     }
     WCHAR w[2] = { 0, 0 };
-    if (MultiByteToWideChar(m_nCodePage, 0, &c, 1, w, 2) < 1) {
-        // A lead byte alone in a double-byte code page is no character.
+    // A lead byte alone in a double-byte code page is no character; the
+    // system would make some stand-in of it.
+    if (IsDBCSLeadByteEx(m_nCodePage, b) || MultiByteToWideChar(m_nCodePage, 0, &c, 1, w, 2) < 1) {
         *pOut++ = '?';
         m_nLength = 1;
         return pOut;

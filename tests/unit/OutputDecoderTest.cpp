@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "ChildHelpers.h"
+#include "process/OutputDecoder.h"
+
+namespace {
+
+typedef std::vector<std::pair<std::string, bool>> Calls;
+
+// Records every call as (text, unfinished).
+class CCallRecorder : public IOutputSink {
+public:
+    void OnLine(const char* pszLine, int nLength, bool bUnfinished) override
+    {
+        EXPECT_EQ(std::string(pszLine).size(), size_t(nLength)) << "line must be terminated at its length";
+        m_calls.emplace_back(std::string(pszLine, size_t(nLength)), bUnfinished);
+    }
+    Calls m_calls;
+};
+
+Calls DecodeCalls(const std::string& strChunk, bool bUtf8 = false)
+{
+    COutputDecoder decoder;
+    std::atomic<bool> bAbort { false };
+    CCallRecorder rec;
+    EXPECT_TRUE(decoder.Decode(strChunk.data(), DWORD(strChunk.size()), bUtf8, bAbort, rec));
+    return rec.m_calls;
+}
+
+std::vector<std::string> DecodeChunks(const std::vector<std::string>& chunks, bool bUtf8 = false)
+{
+    COutputDecoder decoder;
+    std::atomic<bool> bAbort { false };
+    CLineCollector lines;
+    for (const std::string& strChunk : chunks)
+        EXPECT_TRUE(decoder.Decode(strChunk.data(), DWORD(strChunk.size()), bUtf8, bAbort, lines));
+    return lines.m_lines;
+}
+
+std::string Bytes(std::initializer_list<int> bytes)
+{
+    std::string s;
+    for (int b : bytes)
+        s += char(b);
+    return s;
+}
+
+// Aborts as soon as it sees the first line.
+class CAbortOnFirstLine : public IOutputSink {
+public:
+    explicit CAbortOnFirstLine(std::atomic<bool>& bAbort) : m_bAbort(bAbort) {}
+    void OnLine(const char* pszLine, int, bool) override
+    {
+        m_lines.push_back(pszLine);
+        m_bAbort = true;
+    }
+    std::atomic<bool>& m_bAbort;
+    std::vector<std::string> m_lines;
+};
+
+}
+
+TEST(OutputDecoderLineBreaks, CrLfEndsTwoLinesWithNoContinuation)
+{
+    EXPECT_EQ(DecodeCalls("abc\r\ndef\r\n"), (Calls { { "abc", false }, { "def", false } }));
+}
+
+TEST(OutputDecoderLineBreaks, CrCrLfIsOneBreakAndTheRestIsUnfinished)
+{
+    EXPECT_EQ(DecodeCalls("abc\r\r\ndef"), (Calls { { "abc", false }, { "def", true } }));
+}
+
+TEST(OutputDecoderLineBreaks, CrCrCrLfIsOneBreakAfterALoneCr)
+{
+    EXPECT_EQ(DecodeCalls("a\r\r\r\r\nb"), (Calls { { "a", false }, { "", false }, { "b", true } }));
+}
+
+TEST(OutputDecoderLineBreaks, CrCrCrLfIsOneBreak)
+{
+    EXPECT_EQ(DecodeCalls("x\r\r\r\ny\n"), (Calls { { "x", false }, { "y", false } }));
+}
+
+TEST(OutputDecoderLineBreaks, LoneLfAndLoneCrEachEndALine)
+{
+    EXPECT_EQ(DecodeCalls("a\nb\rc\n"), (Calls { { "a", false }, { "b", false }, { "c", false } }));
+}
+
+TEST(OutputDecoderLineBreaks, LfCrAtChunkEndGivesTwoEmptyLines)
+{
+    EXPECT_EQ(DecodeCalls("\n\r"), (Calls { { "", false }, { "", false } }));
+}
+
+TEST(OutputDecoderLineBreaks, ProgressCounterGivesALinePerValue)
+{
+    EXPECT_EQ(DecodeCalls("50%\r60%\r"), (Calls { { "50%", false }, { "60%", false } }));
+}
+
+TEST(OutputDecoderLineBreaks, CrEndingOneChunkAndLfStartingTheNextAddAnEmptyLine)
+{
+    EXPECT_EQ(DecodeChunks({ "abc\r", "\ndef\r\n" }), (std::vector<std::string> { "abc", "", "def" }));
+}
+
+TEST(OutputDecoderLineBreaks, BreakIsNotLookedForPastTheChunk)
+{
+    // Only "\r\r" belongs to the chunk; the LF behind it must not join them.
+    const char text[] = "\r\r\n";
+    COutputDecoder decoder;
+    std::atomic<bool> bAbort { false };
+    CCallRecorder rec;
+    EXPECT_TRUE(decoder.Decode(text, 2, false, bAbort, rec));
+    EXPECT_EQ(rec.m_calls, (Calls { { "", false }, { "", false } }));
+    EXPECT_EQ(COutputDecoder::BreakLength(text, 2), 1);
+    EXPECT_EQ(COutputDecoder::BreakLength(text, 3), 3);
+    EXPECT_EQ(COutputDecoder::BreakLength("a\r", 2), 0);
+    EXPECT_EQ(COutputDecoder::BreakLength("", 0), 0);
+}
+
+TEST(OutputDecoderChunks, LineCutByChunkEndIsContinuedByTheNext)
+{
+    EXPECT_EQ(DecodeCalls("hel"), (Calls { { "hel", true } }));
+    EXPECT_EQ(DecodeChunks({ "hel", "lo\r\n" }), (std::vector<std::string> { "hello" }));
+}
+
+TEST(OutputDecoderChunks, EmptyChunkGivesNothing)
+{
+    EXPECT_TRUE(DecodeCalls("").empty());
+}
+
+TEST(OutputDecoderChunks, NulInMidChunkIsDroppedAndTheRestKept)
+{
+    EXPECT_EQ(DecodeCalls(std::string("ab\0cd\r\nef\0", 10)), (Calls { { "abcd", false }, { "ef", true } }));
+    EXPECT_TRUE(DecodeCalls(std::string("\0\0\0", 3)).empty());
+}
+
+TEST(OutputDecoderChunks, NulInsideUtf8SequenceBreaksIt)
+{
+    EXPECT_EQ(DecodeCalls(Bytes({ 0xC3, 0x00, 0xA9, 'x' }), true), (Calls { { "??x", true } }));
+}
+
+TEST(OutputDecoderChunks, WholeFullChunkWithoutBreakIsOneUnfinishedLine)
+{
+    std::string strChunk(131072, 'z');
+    Calls calls = DecodeCalls(strChunk);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].first, strChunk);
+    EXPECT_TRUE(calls[0].second);
+}
+
+TEST(OutputDecoderChunks, ChunkLargerThanTheLineReserveStillDecodes)
+{
+    std::string strChunk(300000, 'q');
+    strChunk += "\r\nend";
+    Calls calls = DecodeCalls(strChunk);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].first.size(), 300000u);
+    EXPECT_EQ(calls[1], std::make_pair(std::string("end"), true));
+}
+
+TEST(OutputDecoderChunks, BytesAboveAsciiPassUnchangedWithoutUtf8)
+{
+    std::string strChunk = Bytes({ 0xC3, 0xA9, 0x80, 0xFF, 0xF0, 0x9F, 0x98, 0x80 });
+    EXPECT_EQ(DecodeCalls(strChunk, false), (Calls { { strChunk, true } }));
+}
+
+TEST(OutputDecoderUtf8, DecodesLettersIntoTheOemCodePage)
+{
+    EXPECT_EQ(DecodeCalls(Bytes({ 'c', 'a', 'f', 0xC3, 0xA9, '\r', '\n' }), true),
+              (Calls { { Bytes({ 'c', 'a', 'f', 0x82 }), false } }));
+}
+
+TEST(OutputDecoderUtf8, InvalidSequencesGiveOneQuestionMarkPerSkip)
+{
+    EXPECT_EQ(DecodeCalls(Bytes({ 0xC0, 0xAF, '|', 0xF0, 0x9F, 0x98, 0x80, '|', 0x80 }), true),
+              (Calls { { "?|????|?", true } }));
+}
+
+TEST(OutputDecoderUtf8, SequenceCutByChunkEndGivesAQuestionMarkPerByte)
+{
+    EXPECT_EQ(DecodeChunks({ Bytes({ 'a', 0xE2, 0x94 }), Bytes({ 0x80, 'b', '\n' }) }, true),
+              (std::vector<std::string> { "a???b" }));
+    EXPECT_EQ(DecodeChunks({ Bytes({ 0xC3 }), Bytes({ 0xA9, '\n' }) }, true), (std::vector<std::string> { "??" }));
+}
+
+TEST(OutputDecoderAbort, AbortMidChunkStopsAtOnceAndDropsTheRest)
+{
+    COutputDecoder decoder;
+    std::atomic<bool> bAbort { false };
+    CAbortOnFirstLine sink(bAbort);
+    const std::string strChunk = "one\r\ntwo\r\nthree";
+    EXPECT_FALSE(decoder.Decode(strChunk.data(), DWORD(strChunk.size()), false, bAbort, sink));
+    EXPECT_EQ(sink.m_lines, (std::vector<std::string> { "one" }));
+}
+
+TEST(OutputDecoderAbort, AbortBeforeTheChunkDropsItsUnfinishedLine)
+{
+    COutputDecoder decoder;
+    std::atomic<bool> bAbort { true };
+    CCallRecorder rec;
+    EXPECT_FALSE(decoder.Decode("abc", 3, false, bAbort, rec));
+    EXPECT_TRUE(rec.m_calls.empty());
+}
+
+TEST(OutputDecoderThreads, TwoDecodersOnTwoThreadsKeepTheirLinesApart)
+{
+    // The command runner and the shell runner decode at the same time.
+    auto work = [](char ch, std::vector<std::string>* pLines) {
+        COutputDecoder decoder;
+        std::atomic<bool> bAbort { false };
+        CLineCollector lines;
+        std::string strChunk;
+        for (int i = 0; i < 50; i++)
+            strChunk += std::string(size_t(20 + i), ch) + "\r\n";
+        for (int n = 0; n < 200; n++)
+            decoder.Decode(strChunk.data(), DWORD(strChunk.size()), false, bAbort, lines);
+        *pLines = lines.m_lines;
+    };
+    std::vector<std::string> a, b;
+    std::thread ta(work, 'a', &a), tb(work, 'b', &b);
+    ta.join();
+    tb.join();
+    ASSERT_EQ(a.size(), 10000u);
+    ASSERT_EQ(b.size(), 10000u);
+    for (size_t i = 0; i < a.size(); i++) {
+        ASSERT_EQ(a[i], std::string(20 + i % 50, 'a'));
+        ASSERT_EQ(b[i], std::string(20 + i % 50, 'b'));
+    }
+}

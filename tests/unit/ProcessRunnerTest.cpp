@@ -1,0 +1,579 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ChildHelpers.h"
+#include "process/ProcessRunner.h"
+#include "process/RunResult.h"
+
+namespace {
+
+// Generous: a Wine process start alone can take a few seconds.
+const DWORD kBound = 30000;
+
+enum EventKind { EvStart, EvError, EvOutput, EvExit };
+
+struct CEvent {
+    EventKind kind;
+    DWORD dwThread;
+    int nRunId;
+    bool bRunning;
+    bool bAbort;
+    DWORD dwValue; // chunk size, exit code or last error
+};
+
+// Records every event of the runners that report to it, on whatever thread
+// they come, and cuts the output into console lines.
+class CRecordingSink : public IProcessEvents {
+public:
+    void OnProcessStart(CProcessRunner* p) override { Add(EvStart, p, 0); }
+
+    void OnProcessError(CProcessRunner* p) override
+    {
+        DWORD dwError = GetLastError();
+        Add(EvError, p, dwError);
+    }
+
+    void OnProcessExit(CProcessRunner* p) override
+    {
+        DWORD dwCode = 0xDEADBEEF;
+        GetExitCodeProcess(p->m_pi.hProcess, &dwCode);
+        Add(EvExit, p, dwCode);
+        std::function<void(CProcessRunner*)> onExit;
+        {
+            std::lock_guard<std::recursive_mutex> lock(m_lock);
+            onExit = m_onExit;
+        }
+        if (onExit)
+            onExit(p);
+    }
+
+    int OnProcessOutput(CProcessRunner* p) override
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        EXPECT_EQ(p->m_buffer[p->m_dwRead], '\0');
+        m_strOutput.append(p->m_buffer, p->m_dwRead);
+        p->DecodeChunk(m_lines);
+        Add(EvOutput, p, p->m_dwRead);
+        return 0;
+    }
+
+    std::vector<CEvent> Events()
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        return m_events;
+    }
+    std::vector<CEvent> Events(EventKind kind)
+    {
+        std::vector<CEvent> all = Events(), some;
+        std::copy_if(all.begin(), all.end(), std::back_inserter(some), [kind](const CEvent& e) { return e.kind == kind; });
+        return some;
+    }
+    // Start, Output, Exit and Error as the letters S, O, X and E.
+    std::string Order()
+    {
+        std::string s;
+        for (const CEvent& e : Events())
+            s += "SOXE"[e.kind == EvStart ? 0 : e.kind == EvOutput ? 1 : e.kind == EvExit ? 2 : 3];
+        return s;
+    }
+    std::string Output()
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        return m_strOutput;
+    }
+    std::vector<std::string> Lines()
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        return m_lines.m_lines;
+    }
+    void SetOnExit(std::function<void(CProcessRunner*)> onExit)
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        m_onExit = onExit;
+    }
+
+private:
+    void Add(EventKind kind, CProcessRunner* p, DWORD dwValue)
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        m_events.push_back({ kind, GetCurrentThreadId(), p->m_nRunId, p->IsRunning(), p->m_bAbort, dwValue });
+    }
+
+    std::recursive_mutex m_lock;
+    std::vector<CEvent> m_events;
+    std::string m_strOutput;
+    CLineCollector m_lines;
+    std::function<void(CProcessRunner*)> m_onExit;
+};
+
+class ProcessRunnerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(AdbSimExists()) << AdbSimPath() << " is missing: build the target adbsim";
+    }
+};
+
+std::string Sim(const std::string& strArgs)
+{
+    return AdbSimCommand(strArgs);
+}
+
+// Splits the chunks of a run's output events into their sizes.
+std::vector<DWORD> ChunkSizes(CRecordingSink& sink)
+{
+    std::vector<DWORD> sizes;
+    for (const CEvent& e : sink.Events(EvOutput))
+        sizes.push_back(e.dwValue);
+    return sizes;
+}
+
+}
+
+TEST_F(ProcessRunnerTest, ReportsStartOutputThenExitOnTheReaderThread)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    const int nFirst = CProcessRunner::s_nNextRunId;
+    ASSERT_TRUE(runner.Start(Sim(R"(--sim-write "hello\r\nworld\r\n" --sim-exit 3)").c_str()));
+    EXPECT_TRUE(runner.IsRunning());
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, nFirst + 1);
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_FALSE(runner.IsRunning());
+
+    std::string strOrder = sink.Order();
+    ASSERT_GE(strOrder.size(), 3u);
+    EXPECT_EQ(strOrder.front(), 'S');
+    EXPECT_EQ(strOrder.back(), 'X');
+    EXPECT_EQ(strOrder.find_first_not_of('O', 1), strOrder.size() - 1) << strOrder;
+    EXPECT_EQ(sink.Output(), "hello\r\nworld\r\n");
+    EXPECT_EQ(sink.Lines(), (std::vector<std::string> { "hello", "world" }));
+
+    std::vector<CEvent> events = sink.Events();
+    for (const CEvent& e : events) {
+        EXPECT_EQ(e.dwThread, runner.m_dwThreadId);
+        EXPECT_NE(e.dwThread, GetCurrentThreadId());
+        EXPECT_EQ(e.nRunId, nFirst);
+        EXPECT_FALSE(e.bAbort);
+    }
+    EXPECT_TRUE(events.front().bRunning);
+    // The runner is idle again before its exit event, so that event may start the next run.
+    EXPECT_FALSE(events.back().bRunning);
+    EXPECT_EQ(events.back().dwValue, 3u);
+}
+
+TEST_F(ProcessRunnerTest, DeliversAllOutputOfAChildThatWritesAndEndsAtOnce)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    // More than the pipe holds, so the child is still writing while the
+    // reader drains, and ends the moment its last write is taken.
+    ASSERT_TRUE(runner.Start(Sim("--sim-bytes 300000 --sim-write \"tail\" --sim-exit 0").c_str()));
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    std::string strOutput = sink.Output();
+    EXPECT_EQ(strOutput.size(), 300004u);
+    EXPECT_EQ(strOutput.substr(strOutput.size() - 4), "tail");
+    std::string strOrder = sink.Order();
+    EXPECT_EQ(strOrder.back(), 'X');
+    EXPECT_EQ(std::count(strOrder.begin(), strOrder.end(), 'X'), 1);
+    for (DWORD n : ChunkSizes(sink))
+        EXPECT_LE(n, CProcessRunner::kChunkSize);
+}
+
+// The child writes its block in one write and then sleeps, so the passes
+// that follow the write see the whole block waiting; only then does it end.
+TEST_F(ProcessRunnerTest, FullChunkOf131072BytesArrivesWhole)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    ASSERT_TRUE(runner.Start(Sim("--sim-bytes 131072 --sim-sleep 1500 --sim-exit 0").c_str()));
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_EQ(ChunkSizes(sink), (std::vector<DWORD> { 131072 }));
+}
+
+TEST_F(ProcessRunnerTest, OneByteMoreThanAChunkArrivesAs131072AndOne)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    ASSERT_TRUE(runner.Start(Sim("--sim-bytes 131073 --sim-sleep 1500 --sim-exit 0").c_str()));
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_EQ(ChunkSizes(sink), (std::vector<DWORD> { 131072, 1 }));
+}
+
+TEST_F(ProcessRunnerTest, StandardErrorArrivesInterleavedInWriteOrder)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    ASSERT_TRUE(runner.Start(Sim("--sim-interleave 40 --sim-exit 0").c_str()));
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    std::vector<std::string> expected;
+    for (int k = 1; k <= 40; k++) {
+        expected.push_back("out " + std::to_string(k));
+        expected.push_back("err " + std::to_string(k));
+    }
+    EXPECT_EQ(sink.Lines(), expected);
+}
+
+TEST_F(ProcessRunnerTest, MissingProgramReportsOneErrorAndLeavesTheRunnerStartable)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    ASSERT_TRUE(runner.Start("kb-no-such-program-4711.exe --sim-exit 0"));
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_EQ(sink.Order(), "E");
+    std::vector<CEvent> events = sink.Events();
+    EXPECT_EQ(events[0].dwValue, DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(events[0].bRunning);
+    EXPECT_FALSE(runner.IsRunning());
+    EXPECT_EQ(runner.m_hStdinWrite.load(), INVALID_HANDLE_VALUE);
+
+    ASSERT_TRUE(runner.Start(Sim("--sim-exit 0").c_str()));
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_EQ(sink.Order(), "ESX") << "the second run must start and end normally";
+}
+
+TEST_F(ProcessRunnerTest, MissingProgramInRunSyncReportsOnTheCallingThread)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    EXPECT_TRUE(runner.RunSync("kb-no-such-program-4711.exe"));
+    ASSERT_EQ(sink.Order(), "E");
+    EXPECT_EQ(sink.Events()[0].dwValue, DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(sink.Events()[0].dwThread, GetCurrentThreadId());
+}
+
+TEST_F(ProcessRunnerTest, BackgroundHolderOfTheOutputPipeDoesNotKeepTheRunOpen)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    const DWORD dwStart = GetTickCount();
+    ASSERT_TRUE(runner.Start(Sim("--sim-holder 25000 --sim-write \"parent done\\n\" --sim-exit 0").c_str()));
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    const DWORD dwElapsed = GetTickCount() - dwStart;
+    EXPECT_LT(dwElapsed, 12000u) << "the run waited for the holder";
+    EXPECT_EQ(sink.Order().back(), 'X');
+    EXPECT_NE(sink.Output().find("parent done"), std::string::npos);
+}
+
+TEST_F(ProcessRunnerTest, RunSyncDeliversOnTheCallersThreadAndIsNeverRunning)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    const int nFirst = CProcessRunner::s_nNextRunId;
+    EXPECT_TRUE(runner.RunSync(Sim(R"(--sim-write "v1\n" --sim-exit 7)").c_str()));
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, nFirst + 1);
+    std::string strOrder = sink.Order();
+    EXPECT_EQ(strOrder.front(), 'S');
+    EXPECT_EQ(strOrder.back(), 'X');
+    for (const CEvent& e : sink.Events()) {
+        EXPECT_EQ(e.dwThread, GetCurrentThreadId());
+        EXPECT_FALSE(e.bRunning);
+        EXPECT_EQ(e.nRunId, nFirst);
+    }
+    EXPECT_EQ(sink.Events(EvExit)[0].dwValue, 7u);
+    EXPECT_EQ(sink.Lines(), (std::vector<std::string> { "v1" }));
+}
+
+TEST_F(ProcessRunnerTest, RunnerWithoutSinkRunsSilently)
+{
+    CProcessRunner runner;
+    EXPECT_EQ(runner.m_pEvents, &runner);
+    EXPECT_TRUE(runner.RunSync(Sim(R"(--sim-write "quiet\n" --sim-exit 0)").c_str()));
+    ASSERT_TRUE(runner.Start(Sim("--sim-exit 0").c_str()));
+    EXPECT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_FALSE(runner.IsRunning());
+}
+
+TEST_F(ProcessRunnerTest, TwoRunnersRunAtOnceWithTheirOwnNumbers)
+{
+    CRecordingSink sink;
+    CProcessRunner cmd(&sink, false), shell(&sink, true);
+    const int nFirst = CProcessRunner::s_nNextRunId;
+    ASSERT_TRUE(cmd.Start(Sim("--sim-sleep 3000 --sim-exit 1").c_str()));
+    ASSERT_TRUE(shell.Start(Sim("--sim-exit 2").c_str()));
+    EXPECT_TRUE(cmd.IsRunning());
+    ASSERT_TRUE(shell.WaitForReader(kBound));
+    ASSERT_TRUE(cmd.WaitForReader(kBound));
+
+    std::vector<CEvent> exits = sink.Events(EvExit);
+    ASSERT_EQ(exits.size(), 2u);
+    // The shell run ends first, while the command run still runs.
+    EXPECT_EQ(exits[0].nRunId, nFirst + 1);
+    EXPECT_EQ(exits[0].dwValue, 2u);
+    EXPECT_EQ(exits[1].nRunId, nFirst);
+    EXPECT_EQ(exits[1].dwValue, 1u);
+    EXPECT_NE(exits[0].dwThread, exits[1].dwThread);
+    std::vector<CEvent> starts = sink.Events(EvStart);
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_EQ(std::min(starts[0].nRunId, starts[1].nRunId), nFirst);
+    EXPECT_EQ(std::max(starts[0].nRunId, starts[1].nRunId), nFirst + 1);
+}
+
+TEST_F(ProcessRunnerTest, TerminateEndsEndlessLogcatWith255Or259)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    ASSERT_TRUE(runner.Start(Sim("logcat").c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return !sink.Output().empty(); }, kBound));
+    EXPECT_TRUE(runner.Terminate());
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    std::vector<CEvent> exits = sink.Events(EvExit);
+    ASSERT_EQ(exits.size(), 1u);
+    EXPECT_TRUE(exits[0].dwValue == 255 || exits[0].dwValue == STILL_ACTIVE) << exits[0].dwValue;
+    EXPECT_TRUE(exits[0].bAbort);
+    EXPECT_EQ(sink.Order().back(), 'X');
+}
+
+TEST_F(ProcessRunnerTest, TerminateRightAfterStartStillKillsTheChild)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    const DWORD dwStart = GetTickCount();
+    ASSERT_TRUE(runner.Start(Sim("--sim-sleep 60000 --sim-exit 0").c_str()));
+    EXPECT_TRUE(runner.Terminate());
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_LT(GetTickCount() - dwStart, kBound);
+    EXPECT_EQ(sink.Order(), "SX");
+    DWORD dwCode = sink.Events(EvExit)[0].dwValue;
+    EXPECT_TRUE(dwCode == 255 || dwCode == STILL_ACTIVE) << dwCode;
+}
+
+TEST_F(ProcessRunnerTest, TerminateOnAnIdleRunnerKillsNothing)
+{
+    CProcessRunner runner;
+    EXPECT_FALSE(runner.Terminate());
+    // The abort of an idle runner does not reach the next run.
+    CRecordingSink sink;
+    CProcessRunner other(&sink, false);
+    other.Terminate();
+    ASSERT_TRUE(other.Start(Sim("--sim-exit 5").c_str()));
+    ASSERT_TRUE(other.WaitForReader(kBound));
+    ASSERT_EQ(sink.Events(EvExit).size(), 1u);
+    EXPECT_EQ(sink.Events(EvExit)[0].dwValue, 5u);
+    EXPECT_FALSE(sink.Events(EvExit)[0].bAbort);
+}
+
+TEST_F(ProcessRunnerTest, StartIsRefusedWhileRunning)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    ASSERT_TRUE(runner.Start(Sim("--sim-sleep 2000 --sim-exit 4").c_str()));
+    const int nNext = CProcessRunner::s_nNextRunId;
+    EXPECT_FALSE(runner.Start(Sim("--sim-exit 9").c_str()));
+    EXPECT_FALSE(runner.RunSync(Sim("--sim-exit 9").c_str()));
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, nNext);
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_EQ(sink.Order(), "SX");
+    EXPECT_EQ(sink.Events(EvExit)[0].dwValue, 4u);
+
+    ASSERT_TRUE(runner.Start(Sim("--sim-exit 9").c_str()));
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_EQ(sink.Order(), "SXSX");
+    EXPECT_EQ(sink.Events(EvExit)[1].dwValue, 9u);
+}
+
+namespace {
+
+const UINT UM_TESTDONE = WM_APP + 1;
+
+// A real window on the test thread that the sink sends to, like the main
+// window that reader threads send their done and next-batch messages to.
+struct CTestWindow {
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+    {
+        if (msg == UM_TESTDONE) {
+            CTestWindow* pThis = reinterpret_cast<CTestWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+            pThis->m_threads.push_back(GetCurrentThreadId());
+            if (pThis->m_onMessage)
+                pThis->m_onMessage();
+            return 0;
+        }
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+
+    CTestWindow()
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = WndProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "KbRunnerTestWindow";
+        RegisterClassA(&wc);
+        m_hwnd = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~CTestWindow() { DestroyWindow(m_hwnd); }
+
+    HWND m_hwnd;
+    std::vector<DWORD> m_threads;
+    std::function<void()> m_onMessage;
+};
+
+}
+
+TEST_F(ProcessRunnerTest, WaitForReaderLetsTheExitEventSendToTheWaitingThread)
+{
+    CTestWindow window;
+    ASSERT_NE(window.m_hwnd, nullptr);
+    CRecordingSink sink;
+    sink.SetOnExit([&](CProcessRunner*) { SendMessageA(window.m_hwnd, UM_TESTDONE, 0, 0); });
+    CProcessRunner runner(&sink, false);
+    ASSERT_TRUE(runner.Start(Sim("--sim-exit 0").c_str()));
+    ASSERT_TRUE(runner.WaitForReader(kBound)) << "the reader's SendMessage was never handled";
+    EXPECT_EQ(window.m_threads, (std::vector<DWORD> { GetCurrentThreadId() }));
+    EXPECT_EQ(sink.Order(), "SX");
+}
+
+TEST_F(ProcessRunnerTest, NextRunStartedInsideTheExitEventRunsOnTheSameRunner)
+{
+    // As a batch does: the exit event sends a message whose handler starts
+    // the next line on the same runner while the old reader still waits.
+    CTestWindow window;
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    std::vector<std::string> batch = { Sim("--sim-write \"two\\n\" --sim-exit 12"), Sim("--sim-exit 13") };
+    size_t nNext = 0;
+    std::vector<bool> started;
+    window.m_onMessage = [&] {
+        if (nNext < batch.size())
+            started.push_back(runner.Start(batch[nNext++].c_str()));
+    };
+    sink.SetOnExit([&](CProcessRunner*) { SendMessageA(window.m_hwnd, UM_TESTDONE, 0, 0); });
+    const int nFirst = CProcessRunner::s_nNextRunId;
+    ASSERT_TRUE(runner.Start(Sim("--sim-write \"one\\n\" --sim-exit 11").c_str()));
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_FALSE(runner.IsRunning());
+
+    EXPECT_EQ(started, (std::vector<bool> { true, true }));
+    std::vector<CEvent> starts = sink.Events(EvStart), exits = sink.Events(EvExit);
+    ASSERT_EQ(starts.size(), 3u);
+    ASSERT_EQ(exits.size(), 3u);
+    for (int i = 0; i < 3; i++) {
+        EXPECT_EQ(starts[size_t(i)].nRunId, nFirst + i);
+        EXPECT_EQ(exits[size_t(i)].nRunId, nFirst + i);
+        EXPECT_EQ(exits[size_t(i)].dwValue, DWORD(11 + i));
+    }
+    std::string strOrder = sink.Order();
+    strOrder.erase(std::remove(strOrder.begin(), strOrder.end(), 'O'), strOrder.end());
+    EXPECT_EQ(strOrder, "SXSXSX");
+    EXPECT_EQ(sink.Lines(), (std::vector<std::string> { "one", "two" }));
+    EXPECT_EQ(window.m_threads.size(), 3u);
+}
+
+TEST_F(ProcessRunnerTest, WriteLineReachesTheChildsInput)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, true);
+    ASSERT_TRUE(runner.Start(Sim("--sim-echo-stdin").c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return !sink.Events(EvStart).empty(); }, kBound));
+    EXPECT_EQ(&runner.WriteLine("hello there"), &runner);
+    ASSERT_TRUE(WaitUntil([&] { return sink.Lines().size() >= 1; }, kBound));
+    runner.WriteLine("").WriteLine("quit");
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    std::vector<std::string> lines = sink.Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "got: hello there");
+    EXPECT_EQ(lines[1], "got: ");
+    EXPECT_EQ(sink.Events(EvExit).size(), 1u);
+    // Once the run is over, writing has nowhere to go and does no harm.
+    runner.WriteLine("after the end");
+    EXPECT_FALSE(runner.IsRunning());
+}
+
+TEST_F(ProcessRunnerTest, WriteLineOnAnIdleRunnerDoesNothing)
+{
+    CProcessRunner runner;
+    EXPECT_EQ(&runner.WriteLine("nobody listens"), &runner);
+    EXPECT_EQ(runner.m_hStdinWrite.load(), INVALID_HANDLE_VALUE);
+}
+
+TEST_F(ProcessRunnerTest, DestroyingARunnerInFlightEndsItsChildAndReader)
+{
+    CRecordingSink sink;
+    auto pRunner = std::make_unique<CProcessRunner>(&sink, false);
+    ASSERT_TRUE(pRunner->Start(Sim("logcat").c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return !sink.Output().empty(); }, kBound));
+    const DWORD dwStart = GetTickCount();
+    pRunner.reset();
+    EXPECT_LT(GetTickCount() - dwStart, kBound);
+    // The reader delivered its exit before the runner went away, and nothing after it.
+    EXPECT_EQ(sink.Order().back(), 'X');
+    EXPECT_EQ(sink.Events(EvExit).size(), 1u);
+}
+
+TEST(RunResultText, FormatsSmallCodesInDecimalAndLargeOnesInHex)
+{
+    EXPECT_STREQ(CRunResult::FormatExitCode(0), "0");
+    EXPECT_STREQ(CRunResult::FormatExitCode(9999), "9999");
+    EXPECT_STREQ(CRunResult::FormatExitCode(10000), "00002710");
+    EXPECT_STREQ(CRunResult::FormatExitCode(DWORD(-1)), "-1");
+    EXPECT_STREQ(CRunResult::FormatExitCode(DWORD(-9999)), "-9999");
+    EXPECT_STREQ(CRunResult::FormatExitCode(DWORD(-10000)), "FFFFD8F0");
+    EXPECT_STREQ(CRunResult::FormatExitCode(0xC0000005), "C0000005");
+    EXPECT_STREQ(CRunResult::FormatExitCode(0x80000000), "-2147483648");
+    EXPECT_STREQ(CRunResult::FormatExitCode(0x80000001), "80000001");
+    EXPECT_STREQ(CRunResult::FormatExitCode(255), "255");
+    EXPECT_STREQ(CRunResult::FormatExitCode(259), "259");
+}
+
+TEST(RunResultRecords, ReportGivesTheExitLineAndFreesTheRecord)
+{
+    CRunResult result;
+    result.Begin(12);
+    result.m_dwExitCode = 10000;
+    EXPECT_STREQ(result.Report(), "#12 ExitCode: 00002710");
+    EXPECT_EQ(result.m_nRunId.load(), 0);
+    CRunResult first;
+    first.Begin(0);
+    EXPECT_STREQ(first.Report(), "#0 ExitCode: 0");
+}
+
+TEST(RunResultRecords, TakesTheFirstFreeRecordAndOverwritesTheLast)
+{
+    CRunResult results[3];
+    EXPECT_EQ(&CRunResult::Take(results, 5), &results[0]);
+    EXPECT_EQ(&CRunResult::Take(results, 6), &results[1]);
+    EXPECT_EQ(&CRunResult::Take(results, 7), &results[2]);
+    results[2].m_dwExitCode = 99;
+    EXPECT_EQ(&CRunResult::Take(results, 8), &results[2]);
+    EXPECT_EQ(results[2].m_nRunId.load(), 8);
+    EXPECT_EQ(results[2].m_dwExitCode, 0u);
+    EXPECT_EQ(&CRunResult::Find(results, 6), &results[1]);
+    EXPECT_EQ(&CRunResult::Find(results, 5), &results[0]);
+    EXPECT_EQ(&CRunResult::Find(results, 42), &results[2]);
+    results[0].Report();
+    EXPECT_EQ(&CRunResult::Take(results, 9), &results[0]);
+}
+
+TEST(RunResultRecords, RunZeroLooksFreeYetIsFoundAtItsEnd)
+{
+    CRunResult results[3];
+    EXPECT_EQ(&CRunResult::Take(results, 0), &results[0]);
+    EXPECT_EQ(&CRunResult::Find(results, 0), &results[0]);
+}
+
+TEST(RunResultRecords, TwoThreadsTakingAtOnceGetDifferentRecords)
+{
+    for (int n = 0; n < 200; n++) {
+        CRunResult results[3];
+        CRunResult* pA = nullptr;
+        CRunResult* pB = nullptr;
+        std::atomic<bool> bGo { false };
+        std::thread a([&] { while (!bGo) {} pA = &CRunResult::Take(results, 1); });
+        std::thread b([&] { while (!bGo) {} pB = &CRunResult::Take(results, 2); });
+        bGo = true;
+        a.join();
+        b.join();
+        ASSERT_NE(pA, pB);
+        EXPECT_EQ(pA->m_nRunId.load(), 1);
+        EXPECT_EQ(pB->m_nRunId.load(), 2);
+        EXPECT_EQ(results[2].m_nRunId.load(), 0);
+    }
+}
