@@ -153,7 +153,7 @@ protected:
     {
         m_hCombo = CreateWindowA("COMBOBOX", "", WS_POPUP | CBS_DROPDOWN | WS_VSCROLL,
                                  0, 0, 200, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(m_hCombo, nullptr) << "needs an X display";
+        ASSERT_NE(m_hCombo, nullptr) << "CreateWindow failed, error " << GetLastError();
     }
     void TearDown() override
     {
