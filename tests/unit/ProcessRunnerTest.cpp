@@ -577,3 +577,28 @@ TEST(RunResultRecords, TwoThreadsTakingAtOnceGetDifferentRecords)
         EXPECT_EQ(results[2].m_nRunId.load(), 0);
     }
 }
+
+TEST(ProcessRunnerBadInput, EmptyOrNullCommandIsReportedAsAnError)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    ASSERT_TRUE(runner.Start(""));
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_TRUE(runner.RunSync(nullptr));
+    EXPECT_EQ(sink.Order(), "EE");
+    for (const CEvent& e : sink.Events())
+        EXPECT_NE(e.dwValue, 0u);
+    EXPECT_FALSE(runner.IsRunning());
+}
+
+TEST(ProcessRunnerBadInput, CommandLineBeyondTheSystemLimitIsReportedAsAnError)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    std::string strCommand = "cmd /c echo " + std::string(40000, 'x');
+    ASSERT_TRUE(runner.Start(strCommand.c_str()));
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_EQ(sink.Order(), "E");
+    EXPECT_NE(sink.Events()[0].dwValue, 0u);
+    EXPECT_FALSE(runner.IsRunning());
+}
