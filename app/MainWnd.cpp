@@ -2,7 +2,6 @@
 
 #include "app/Busy.h"
 #include "app/WindowIds.h"
-#include "dialogs/BatchDlg.h"
 #include "settings/AppConfig.h"
 
 const char kBanner[] = "Kestrelbox 1.00  Copyright (c) 2026 the Kestrelbox developers";
@@ -144,22 +143,7 @@ void CMainWnd::InvalidateChildren()
 
 void CMainWnd::ShowBatchDialog()
 {
-    CBatchDlg dlg(this);
-    dlg.m_hText = m_batch.m_hText;
-    INT_PTR r = dlg.DoModal();
-    if (r == IDOK && dlg.m_hText) {
-        const char* p = static_cast<const char*>(::LocalLock(dlg.m_hText));
-        m_batch.m_hText = nullptr;
-        if (p) {
-            CString text(p);
-            ::LocalUnlock(dlg.m_hText);
-            m_batch.m_hText = dlg.m_hText;
-            m_batch.Start(this, text);
-            return;
-        }
-    }
-    if (dlg.m_hText)
-        m_batch.m_hText = dlg.m_hText;
+    m_batch.RunDialog(this, this);
 }
 
 void CMainWnd::OnProcessStart(CProcessRunner* pRunner)

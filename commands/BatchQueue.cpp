@@ -1,5 +1,7 @@
 #include "commands/BatchQueue.h"
 
+#include "dialogs/BatchDlg.h"
+
 #include <cctype>
 #include <cstring>
 
@@ -92,4 +94,23 @@ char* CBatchQueue::TrimSpace(char* psz)
         pEnd--;
     *pEnd = 0;
     return psz;
+}
+
+void CBatchQueue::RunDialog(ICommandTarget* pOwner, CWnd* pParent)
+{
+    CBatchDlg dlg(pParent);
+    dlg.m_hText = m_hText;
+    INT_PTR nResult = dlg.DoModal();
+    // The dialog hands back the buffer that holds its text, after OK and
+    // Cancel alike; it is ours from now on.
+    if (dlg.m_hText)
+        m_hText = dlg.m_hText;
+    if (nResult != IDOK || !m_hText)
+        return;
+    const char* p = static_cast<const char*>(::LocalLock(m_hText));
+    if (!p)
+        return;
+    CString text(p);
+    ::LocalUnlock(m_hText);
+    Start(pOwner, text);
 }

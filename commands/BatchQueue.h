@@ -5,12 +5,19 @@
 
 #include "commands/CommandTarget.h"
 
+class CWnd;
+
 class CBatchQueue {
 public:
     CBatchQueue();
     ~CBatchQueue();
     CBatchQueue(const CBatchQueue&) = delete;
     CBatchQueue& operator=(const CBatchQueue&) = delete;
+
+    // Runs the Batch of commands dialog over pParent; on OK its text becomes
+    // the batch, run through pOwner. The text is kept for the next opening
+    // whichever way the dialog closed.
+    void RunDialog(ICommandTarget* pOwner, CWnd* pParent);
 
     // Takes a private copy of the text and runs its first command line.
     void Start(ICommandTarget* pOwner, const char* pszText);

@@ -32,6 +32,11 @@ kb_wine_env() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Making a Wine prefix in $WINEPREFIX"
         wineboot -i >/dev/null 2>&1
+        # One virtual desktop for every program of the prefix: windows get
+        # their frames drawn by Wine, and hiding or destroying a window does
+        # not wait on an X window manager that a virtual display lacks.
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
         wineserver -w
     fi
 }

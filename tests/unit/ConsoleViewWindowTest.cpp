@@ -1,0 +1,272 @@
+// The console view as a real window: its scroll state, following, keys,
+// wheel, and what it paints, read back as pixels.
+#include <gtest/gtest.h>
+
+#include "screen/ConsoleView.h"
+#include "support/TestWindows.h"
+
+namespace {
+
+// Exposes what the view decides about one line.
+class CTestView : public CConsoleView {
+public:
+    using CConsoleView::GetLineAttributes;
+};
+
+class ConsoleViewWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(host.CreateHost(800, 600));
+        view.m_store.Resize(1 << 20);
+        view.SetScreenFont("Courier", 10);
+        RECT rc = { 0, 0, 0, 0 };
+        ASSERT_TRUE(view.Create(nullptr, "", WS_CHILD | WS_VISIBLE, rc, &host, 11));
+        ASSERT_GT(view.m_nLineHeight, 0);
+        ASSERT_GT(view.m_nCharWidth, 0);
+    }
+
+    // Sizes the view so that exactly nLines lines and nColumns columns fit.
+    void SizeForPage(int nLines, int nColumns)
+    {
+        int cx = nColumns * view.m_nCharWidth + GetSystemMetrics(SM_CXVSCROLL);
+        int cy = nLines * view.m_nLineHeight + GetSystemMetrics(SM_CYHSCROLL);
+        view.MoveWindow(0, 0, cx, cy, TRUE);
+        ASSERT_EQ(view.m_vBar.m_nPage, nLines);
+        ASSERT_EQ(view.m_hBar.m_nPage, nColumns);
+    }
+
+    void Paint() { ::RedrawWindow(view.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+
+    void FillLines(int n, int nWidth = 10)
+    {
+        for (int i = 0; i < n; ++i) {
+            CString s;
+            s.Format("%0*d", nWidth, i);
+            view.Print(s);
+        }
+    }
+
+    void VScroll(int nCode) { view.SendMessage(WM_VSCROLL, MAKEWPARAM(nCode, 0), LPARAM(view.m_vBar.m_hWnd)); }
+
+    // The pixel of the view's window at the centre-left of a text line.
+    COLORREF LinePixel(int nLine, int x)
+    {
+        return WindowPixel(view.m_hWnd, x, nLine * view.m_nLineHeight + view.m_nLineHeight / 2);
+    }
+
+    // Whether any pixel of a line's first nColumns columns has exactly colour c.
+    bool LineHasColour(int nLine, int nColumns, COLORREF c)
+    {
+        HDC hdc = ::GetDC(view.m_hWnd);
+        bool found = false;
+        for (int y = nLine * view.m_nLineHeight; y < (nLine + 1) * view.m_nLineHeight && !found; ++y)
+            for (int x = 0; x < nColumns * view.m_nCharWidth && !found; ++x)
+                found = ::GetPixel(hdc, x, y) == c;
+        ::ReleaseDC(view.m_hWnd, hdc);
+        return found;
+    }
+
+    CHostWnd host;
+    CTestView view;
+};
+
+TEST_F(ConsoleViewWindow, FollowsTheNewestLineUntilScrolledUp)
+{
+    SizeForPage(30, 40);
+    FillLines(100);
+    Paint();
+    EXPECT_EQ(view.m_vBar.m_nRange, 100);
+    EXPECT_EQ(view.m_vBar.m_nPos, 70);
+    VScroll(SB_LINEUP);
+    EXPECT_EQ(view.m_vBar.m_nPos, 69);
+    EXPECT_FALSE(view.m_bFollow);
+    FillLines(5);
+    Paint();
+    EXPECT_EQ(view.m_vBar.m_nPos, 69) << "no following while scrolled away";
+    while (view.m_vBar.m_nPos + view.m_vBar.m_nPage < 105)
+        VScroll(SB_PAGEDOWN);
+    EXPECT_TRUE(view.m_bFollow) << "the last line back in view resumes following";
+    FillLines(3);
+    Paint();
+    EXPECT_EQ(view.m_vBar.m_nPos, 108 - 30);
+}
+
+TEST_F(ConsoleViewWindow, WheelMovesFourLinesPerNotch)
+{
+    SizeForPage(30, 40);
+    FillLines(100);
+    Paint();
+    view.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 240), 0);
+    EXPECT_EQ(view.m_vBar.m_nPos, 62);
+    EXPECT_FALSE(view.m_bFollow);
+    view.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 60), 0);
+    EXPECT_EQ(view.m_vBar.m_nPos, 62) << "less than a notch moves nothing";
+    view.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), 0);
+    EXPECT_EQ(view.m_vBar.m_nPos, 66);
+}
+
+TEST_F(ConsoleViewWindow, ClampsPositionsToTheRange)
+{
+    SizeForPage(30, 40);
+    FillLines(10);
+    Paint();
+    EXPECT_EQ(view.m_vBar.m_nPos, 0) << "fewer lines than a page";
+    VScroll(SB_PAGEDOWN);
+    EXPECT_EQ(view.m_vBar.m_nPos, 0);
+    FillLines(40);
+    Paint();
+    view.m_vBar.SetPos(1000);
+    EXPECT_EQ(view.m_vBar.m_nPos, 50 - 30);
+    view.m_vBar.SetPos(-5);
+    EXPECT_EQ(view.m_vBar.m_nPos, 0);
+}
+
+TEST_F(ConsoleViewWindow, ThumbTrackOneStepBeforeTheEndShowsTheEnd)
+{
+    SizeForPage(30, 40);
+    FillLines(100);
+    Paint();
+    VScroll(SB_LINEUP);
+    Paint();   // pushes position 69 to the control: 69 + 30 == nMax 99
+    VScroll(SB_THUMBTRACK);
+    EXPECT_EQ(view.m_vBar.m_nPos, 70);
+    EXPECT_TRUE(view.m_bFollow);
+    view.m_vBar.SetPos(40);
+    view.m_bFollow = false;
+    Paint();
+    VScroll(SB_THUMBTRACK);
+    EXPECT_EQ(view.m_vBar.m_nPos, 40) << "elsewhere the thumb's own position";
+}
+
+TEST_F(ConsoleViewWindow, ArrowKeysMoveTheColumnsTheOtherWayRound)
+{
+    SizeForPage(10, 20);
+    FillLines(5, 60);
+    Paint();
+    view.ScrollByKey(VK_RIGHT);
+    EXPECT_EQ(view.m_hBar.m_nPos, 0);
+    view.ScrollByKey(VK_LEFT);
+    EXPECT_EQ(view.m_hBar.m_nPos, 1);
+    view.ScrollByKey(VK_END);
+    EXPECT_EQ(view.m_hBar.m_nPos, 60 - 20);
+    view.ScrollByKey(VK_HOME);
+    EXPECT_EQ(view.m_hBar.m_nPos, 0);
+}
+
+TEST_F(ConsoleViewWindow, CtrlHomeAndEndGoToTheFirstAndLastLine)
+{
+    SizeForPage(10, 20);
+    FillLines(50, 60);
+    Paint();
+    view.ScrollByKey(VK_LEFT);
+    SetKeyDown(VK_CONTROL, true);
+    view.ScrollByKey(VK_HOME);
+    EXPECT_EQ(view.m_vBar.m_nPos, 0);
+    EXPECT_EQ(view.m_hBar.m_nPos, 0);
+    EXPECT_FALSE(view.m_bFollow);
+    view.ScrollByKey(VK_LEFT);
+    view.ScrollByKey(VK_END);
+    SetKeyDown(VK_CONTROL, false);
+    EXPECT_EQ(view.m_vBar.m_nPos, 40);
+    EXPECT_EQ(view.m_hBar.m_nPos, 0);
+    EXPECT_TRUE(view.m_bFollow);
+    view.ScrollByKey(VK_UP);
+    view.ScrollByKey(VK_UP);
+    view.ScrollByKey(VK_DOWN);
+    EXPECT_EQ(view.m_vBar.m_nPos, 39);
+    view.ScrollByKey(VK_PRIOR);
+    EXPECT_EQ(view.m_vBar.m_nPos, 29);
+    view.ScrollByKey(VK_NEXT);
+    EXPECT_EQ(view.m_vBar.m_nPos, 39);
+}
+
+TEST_F(ConsoleViewWindow, EmptyStorePaintsOnlyTheBackgroundWithBarsDisabled)
+{
+    view.m_crBack = RGB(10, 20, 30);
+    SizeForPage(20, 40);
+    Paint();
+    HDC hdc = ::GetDC(view.m_hWnd);
+    int other = 0;
+    for (int y = 0; y < 20 * view.m_nLineHeight; y += 3)
+        for (int x = 0; x < 40 * view.m_nCharWidth; x += 3)
+            other += ::GetPixel(hdc, x, y) != RGB(10, 20, 30);
+    ::ReleaseDC(view.m_hWnd, hdc);
+    EXPECT_EQ(other, 0);
+    EXPECT_EQ(view.m_vBar.m_nPos, 0);
+    EXPECT_EQ(view.m_hBar.m_nPos, 0);
+    SCROLLBARINFO sbi = {};
+    sbi.cbSize = sizeof sbi;
+    ASSERT_TRUE(::GetScrollBarInfo(view.m_vBar.m_hWnd, OBJID_CLIENT, &sbi));
+    EXPECT_TRUE(sbi.rgstate[0] & STATE_SYSTEM_UNAVAILABLE);
+}
+
+TEST_F(ConsoleViewWindow, PaintsEachCodeInItsColour)
+{
+    SizeForPage(20, 40);
+    view.Print("WWWWWWWWWW");
+    view.Print("\x01WWWWWWWWWW");
+    view.Print("\x03WWWWWWWWWW");
+    view.Print("\x02WWWWWWWWWW");
+    view.Print("");
+    Paint();
+    EXPECT_TRUE(LineHasColour(0, 10, 0xF0F0F0)) << "plain text";
+    EXPECT_TRUE(LineHasColour(1, 10, view.m_crError));
+    EXPECT_TRUE(LineHasColour(2, 10, view.m_crEcho));
+    EXPECT_TRUE(LineHasColour(3, 10, view.m_crInfo));
+    EXPECT_FALSE(LineHasColour(1, 10, 0xF0F0F0)) << "an error line has no plain text";
+    EXPECT_FALSE(LineHasColour(4, 40, 0xF0F0F0)) << "an empty line stays background";
+    EXPECT_EQ(LinePixel(0, 39 * view.m_nCharWidth), view.m_crBack);
+}
+
+TEST_F(ConsoleViewWindow, EchoLinesUseTheItalicFontAndHideTheirCode)
+{
+    view.Print("\x03" "cmd");
+    view.Print("\x05" "five");
+    CLineDrawInfo info = { 0, 0, 0, view.m_crBack, view.m_crText, &view.m_font, nullptr, 0 };
+    view.GetLineAttributes(&info);
+    EXPECT_EQ(info.pFont, &view.m_fontItalic);
+    EXPECT_STREQ(info.pszText, "cmd");
+    EXPECT_EQ(info.crText, view.m_crEcho);
+    CLineDrawInfo five = { 1, 0, 0, view.m_crBack, view.m_crText, &view.m_font, nullptr, 0 };
+    view.GetLineAttributes(&five);
+    EXPECT_EQ(five.pFont, &view.m_font);
+    EXPECT_STREQ(five.pszText, "\x05" "five") << "codes 4 to 7 are drawn as characters";
+    EXPECT_EQ(five.crText, view.m_crText);
+    CLineDrawInfo none = { 7, 0, 0, view.m_crBack, view.m_crText, &view.m_font, nullptr, 0 };
+    view.GetLineAttributes(&none);
+    EXPECT_EQ(none.pszText, nullptr);
+}
+
+TEST_F(ConsoleViewWindow, MarkedLinesGetTheMarkBackgroundAcrossTheWidth)
+{
+    SizeForPage(20, 40);
+    FillLines(5);
+    view.m_nMarkFirst = 1;
+    view.m_nMarkLast = 2;
+    Paint();
+    int right = 39 * view.m_nCharWidth;
+    EXPECT_EQ(LinePixel(0, right), view.m_crBack);
+    EXPECT_EQ(LinePixel(1, right), view.m_crMarkBack);
+    EXPECT_EQ(LinePixel(2, right), view.m_crMarkBack);
+    EXPECT_EQ(LinePixel(3, right), view.m_crBack);
+}
+
+TEST_F(ConsoleViewWindow, FindMatchIsDrawnInItsColoursOverTheMark)
+{
+    SizeForPage(20, 40);
+    view.Print("\x01" "0123456789");
+    view.m_nMarkFirst = view.m_nMarkLast = 0;
+    view.m_finder.SetPattern("345");
+    view.m_finder.m_nLine = 0;
+    view.m_finder.m_nColumn = 4;   // the code byte counts: "345" stands at screen column 3
+    Paint();
+    int y = view.m_nLineHeight / 2;
+    EXPECT_EQ(WindowPixel(view.m_hWnd, 3 * view.m_nCharWidth + 1, 1), view.m_crFindBack);
+    EXPECT_EQ(WindowPixel(view.m_hWnd, 6 * view.m_nCharWidth - 1, 1), view.m_crFindBack);
+    EXPECT_EQ(WindowPixel(view.m_hWnd, 6 * view.m_nCharWidth + 1, 1), view.m_crMarkBack);
+    EXPECT_EQ(WindowPixel(view.m_hWnd, 3 * view.m_nCharWidth - 1, y), view.m_crMarkBack);
+    EXPECT_TRUE(LineHasColour(0, 10, view.m_crFindText));
+}
+
+} // namespace
