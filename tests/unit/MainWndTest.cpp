@@ -1,0 +1,159 @@
+// The main window: its size limits, the layout of screen and panel, and the
+// first show's banner and start-up command.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/MainWnd.h"
+#include "support/TestWindows.h"
+
+namespace {
+
+std::vector<std::string> Lines(CConsoleView& view)
+{
+    CSingleLock lock(view.m_lock);
+    std::vector<std::string> out;
+    for (const char* p = view.m_store.NextLine(nullptr); p; p = view.m_store.NextLine(p))
+        out.emplace_back(p);
+    return out;
+}
+
+// Puts the adb imitation beside the test program on the search path.
+void UseAdbImitation()
+{
+    char exe[MAX_PATH];
+    DWORD n = ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string dir(exe, n);
+    dir = dir.substr(0, dir.find_last_of('\\')) + "\\adbsim";
+    char path[32768];
+    DWORD m = ::GetEnvironmentVariableA("PATH", path, sizeof path);
+    std::string now(path, m < sizeof path ? m : 0);
+    if (now.find(dir) == std::string::npos)
+        ::SetEnvironmentVariableA("PATH", (dir + ";" + now).c_str());
+}
+
+class MainWnd : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        if (main.m_hWnd) {
+            main.ShowWindow(SW_HIDE);
+            main.DestroyWindow();
+        }
+        CMainWnd::s_bFirstShow = false;
+    }
+    CMainWnd main;
+};
+
+TEST_F(MainWnd, CannotBeMadeSmallerThan192By128)
+{
+    CMainWnd::s_bFirstShow = false;
+    ASSERT_TRUE(main.CreateMain());
+    MINMAXINFO mmi = {};
+    main.SendMessage(WM_GETMINMAXINFO, 0, LPARAM(&mmi));
+    EXPECT_EQ(mmi.ptMinTrackSize.x, 192);
+    EXPECT_EQ(mmi.ptMinTrackSize.y, 128);
+    EXPECT_EQ(mmi.ptMaxTrackSize.x, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(mmi.ptMaxTrackSize.y, GetSystemMetrics(SM_CYSCREEN));
+}
+
+TEST_F(MainWnd, LaysTheScreenOutAboveA26PixelPanel)
+{
+    CMainWnd::s_bFirstShow = false;
+    ASSERT_TRUE(main.CreateMain());
+    main.ShowWindow(SW_SHOW);
+    for (SIZE size : { SIZE{ 640, 480 }, SIZE{ 300, 200 }, SIZE{ 1000, 700 } }) {
+        RECT rcWnd = { 0, 0, size.cx, size.cy };
+        ::AdjustWindowRectEx(&rcWnd, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CLIENTEDGE);
+        ::SetWindowPos(main.m_hWnd, nullptr, 0, 0, rcWnd.right - rcWnd.left, rcWnd.bottom - rcWnd.top,
+                       SWP_NOZORDER | SWP_NOMOVE);
+        RECT client;
+        main.GetClientRect(&client);
+        RECT view, panel;
+        ::GetWindowRect(main.m_view.m_hWnd, &view);
+        ::GetWindowRect(main.m_panel.m_hWnd, &panel);
+        ::MapWindowPoints(nullptr, main.m_hWnd, reinterpret_cast<POINT*>(&view), 2);
+        ::MapWindowPoints(nullptr, main.m_hWnd, reinterpret_cast<POINT*>(&panel), 2);
+        EXPECT_EQ(main.m_panel.m_nEditHeight, 20);
+        EXPECT_EQ(view.left, 0);
+        EXPECT_EQ(view.top, 0);
+        EXPECT_EQ(view.right, client.right);
+        EXPECT_EQ(view.bottom, client.bottom - 26);
+        EXPECT_EQ(panel.top, client.bottom - 26);
+        EXPECT_EQ(panel.bottom, client.bottom);
+        EXPECT_EQ(panel.right, client.right);
+    }
+    EXPECT_EQ(::GetDlgCtrlID(main.m_view.m_hWnd), 11);
+    EXPECT_EQ(::GetDlgCtrlID(main.m_panel.m_hWnd), 12);
+}
+
+TEST_F(MainWnd, TakesItsColoursAndStoreSizeFromTheSettings)
+{
+    CMainWnd::s_bFirstShow = false;
+    ASSERT_TRUE(main.CreateMain());
+    EXPECT_EQ(main.m_view.m_store.m_nCapacity, 4 * 1048576 - 1);
+    EXPECT_EQ(main.m_view.m_crBack, 0x000000u);
+    EXPECT_EQ(main.m_view.m_crText, 0xF0F0F0u);
+    EXPECT_EQ(main.m_view.m_crError, 0x0000FFu);
+    EXPECT_EQ(main.m_view.m_crEcho, 0x00FFFFu);
+    EXPECT_EQ(main.m_view.m_crInfo, 0xFFFF80u);
+    EXPECT_EQ(main.m_view.m_crFindBack, 0xFFFFFFu);
+    EXPECT_EQ(main.m_view.m_crFindText, 0x000000u);
+    EXPECT_EQ(main.m_view.m_crMarkBack, 0x3F3F3Fu);
+    LOGFONTA lf = {}, lfItalic = {};
+    ::GetObjectA(main.m_view.m_font.m_hObject, sizeof lf, &lf);
+    ::GetObjectA(main.m_view.m_fontItalic.m_hObject, sizeof lfItalic, &lfItalic);
+    EXPECT_STREQ(lf.lfFaceName, "Courier");
+    EXPECT_FALSE(lf.lfItalic);
+    EXPECT_TRUE(lfItalic.lfItalic);
+    EXPECT_GT(-lf.lfHeight, -lfItalic.lfHeight) << "the echo font is one point smaller";
+}
+
+TEST_F(MainWnd, FirstShowPrintsTheBannerAndRunsAdbVersionOnce)
+{
+    UseAdbImitation();
+    CProcessRunner::s_nNextRunId = 0;
+    CMainWnd::s_bFirstShow = true;
+    ASSERT_TRUE(main.CreateMain());
+    main.ShowWindow(SW_SHOW);
+    // The start-up command ran synchronously inside the first show.
+    std::vector<std::string> lines = Lines(main.m_view);
+    ASSERT_GE(lines.size(), 9u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines[0], std::string("\x02") + kBanner);
+    EXPECT_EQ(lines[0].substr(0, 16), "\x02Kestrelbox 1.00");
+    EXPECT_EQ(lines[1], "\x02Press F1 for Help");
+    EXPECT_EQ(lines[2], "");
+    EXPECT_EQ(lines[3], "\x03" "adb version");
+    EXPECT_EQ(lines[4], "Android Debug Bridge version 1.0.41");
+    EXPECT_EQ(lines[5].substr(0, 8), "Version ");
+    EXPECT_EQ(lines[6].substr(0, 13), "Installed as ");
+    EXPECT_EQ(lines[lines.size() - 2], "\x02#0 ExitCode: 0");
+    EXPECT_EQ(lines.back(), "");
+    EXPECT_FALSE(CMainWnd::s_bFirstShow);
+    EXPECT_FALSE(main.m_interp.m_cmdRunner.IsRunning());
+
+    size_t before = lines.size();
+    main.ShowWindow(SW_HIDE);
+    main.ShowWindow(SW_SHOW);
+    PumpPending();
+    EXPECT_EQ(Lines(main.m_view).size(), before) << "a later show prints and runs nothing";
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 1);
+}
+
+TEST_F(MainWnd, StartUpCommandThatCannotStartPrintsTheSystemText)
+{
+    CMainWnd::s_bFirstShow = true;
+    ASSERT_TRUE(main.CreateMain());
+    main.m_interp.m_strAdbDir = "C:\\no such folder\\";
+    main.ShowWindow(SW_SHOW);
+    std::vector<std::string> lines = Lines(main.m_view);
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(lines[3], "\x03" "C:\\no such folder\\adb version");
+    EXPECT_EQ(lines[4][0], '\x01') << lines[4];
+    EXPECT_GT(lines[4].size(), 3u);
+    EXPECT_EQ(lines[5], "");
+    EXPECT_EQ(lines.size(), 6u) << "no exit line";
+}
+
+} // namespace
