@@ -142,7 +142,10 @@ void CTextGridWnd::DrawTextRun(CDC& dc, CLineDrawInfo& info)
     int i = info.nFirstChar;
     if (info.pszText && i >= 0 && i < info.nLength) {
         while (x < rc.right) {
-            ::ExtTextOutA(dc, x, rc.top, 0, &rc, info.pszText + i, 1, nullptr);
+            // A tab (adb devices separates its columns with one) takes its
+            // cell as a blank instead of the font's box glyph.
+            if (info.pszText[i] != '\t')
+                ::ExtTextOutA(dc, x, rc.top, 0, &rc, info.pszText + i, 1, nullptr);
             x += m_nCharWidth;
             rc.left = x;
             if (++i >= info.nLength)

@@ -219,6 +219,25 @@ TEST_F(ConsoleViewWindow, PaintsEachCodeInItsColour)
     EXPECT_EQ(LinePixel(0, 39 * view.m_nCharWidth), view.m_crBack);
 }
 
+TEST_F(ConsoleViewWindow, TabTakesOneBlankCell)
+{
+    SizeForPage(20, 40);
+    view.Print("emulator-5554\tdevice");
+    Paint();
+    HDC hdc = ::GetDC(view.m_hWnd);
+    int lit = 0, litTab = 0;
+    for (int y = 0; y < view.m_nLineHeight; ++y) {
+        for (int x = 0; x < view.m_nCharWidth; ++x) {
+            lit += ::GetPixel(hdc, 12 * view.m_nCharWidth + x, y) != view.m_crBack;   // the '4'
+            litTab += ::GetPixel(hdc, 13 * view.m_nCharWidth + x, y) != view.m_crBack;
+        }
+    }
+    ::ReleaseDC(view.m_hWnd, hdc);
+    EXPECT_GT(lit, 0);
+    EXPECT_EQ(litTab, 0);
+    EXPECT_TRUE(LineHasColour(0, 20, view.m_crText)) << "the text after the tab is drawn";
+}
+
 TEST_F(ConsoleViewWindow, EchoLinesUseTheItalicFontAndHideTheirCode)
 {
     view.Print("\x03" "cmd");
