@@ -215,7 +215,7 @@ TEST_F(ProcessRunnerTest, StandardErrorArrivesInterleavedInWriteOrder)
     ASSERT_TRUE(runner.Start(Sim("--sim-interleave 40 --sim-exit 0").c_str()));
     ASSERT_TRUE(runner.WaitForReader(kBound));
     std::vector<std::string> expected;
-    for (int k = 1; k <= 40; k++) {
+    for (int k = 0; k < 40; k++) {
         expected.push_back("out " + std::to_string(k));
         expected.push_back("err " + std::to_string(k));
     }
