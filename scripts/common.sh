@@ -17,18 +17,27 @@ kb_setup() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# kb_build PRESET... builds each preset (x64, i686).
+# kb_build PRESET [TARGET...]: configures and builds a preset (x64, i686),
+# all of it or the targets named.
 kb_build() {
-    for preset in "$@"; do
-        cmake --preset "$preset" -S "$ROOT" >/dev/null || return 1
-        cmake --build "$ROOT/build/$preset" -j2 || return 1
-    done
+    local preset="$1"; shift
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
+    cmake --preset "$preset" -S "$ROOT" >/dev/null || return 1
+    cmake --build "$ROOT/build/$preset" -j2 "${targets[@]}" || return 1
 }
 
+# kb_wine_env [fresh]: the project's Wine prefix; with "fresh", Wine
+# programs still running in it are ended first, since its desktop belongs to
+# the display they were started on.
 kb_wine_env() {
     export WINEPREFIX="${WINEPREFIX:-$ROOT/build/wineprefix}"
     export WINEDEBUG="${WINEDEBUG:--all}"
     export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+    if [ "${1:-}" = fresh ]; then
+        wineserver -k 2>/dev/null
+        wineserver -w 2>/dev/null
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Making a Wine prefix in $WINEPREFIX"
         wineboot -i >/dev/null 2>&1
