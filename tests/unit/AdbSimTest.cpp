@@ -1,0 +1,529 @@
+// End-to-end checks of the adb stand-in: the built adb.exe runs as a real
+// child with its standard output and error merged into one pipe, the way
+// Kestrelbox runs adb.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+typedef std::vector<std::pair<std::string, std::string>> EnvOverrides;
+
+const DWORD kRunBoundMs = 15000;
+
+std::string AdbPath()
+{
+    char szPath[MAX_PATH];
+    DWORD n = GetModuleFileNameA(NULL, szPath, sizeof(szPath));
+    std::string strPath(szPath, n < sizeof(szPath) ? n : 0);
+    size_t nSlash = strPath.find_last_of("\\/");
+    return strPath.substr(0, nSlash + 1) + "adbsim\\adb.exe";
+}
+
+// A port of this test process's own, so that servers started here never
+// meet those of other programs running adb.exe at the same time.
+std::string TestPort()
+{
+    return std::to_string(20000 + GetCurrentProcessId() % 40000);
+}
+
+std::string ServerName()
+{
+    return "Local\\adbsim-server-" + TestPort();
+}
+
+bool ServerRunning()
+{
+    HANDLE h = OpenEventA(SYNCHRONIZE, FALSE, ServerName().c_str());
+    if (h == NULL)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
+bool WaitUntil(bool (*pTest)(), DWORD nBoundMs)
+{
+    DWORD nStart = GetTickCount();
+    while (!pTest())
+    {
+        if (GetTickCount() - nStart > nBoundMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+bool ServerGone()
+{
+    return !ServerRunning();
+}
+
+// The current environment with some variables replaced or added.
+std::vector<char> MakeEnvironment(const EnvOverrides& overrides)
+{
+    std::vector<char> block;
+    char* pEnv = GetEnvironmentStringsA();
+    for (const char* p = pEnv; p != NULL && *p != '\0'; p += strlen(p) + 1)
+    {
+        std::string strEntry(p);
+        bool bReplaced = false;
+        for (const auto& kv : overrides)
+            if (strEntry.size() > kv.first.size() && strEntry[kv.first.size()] == '=' &&
+                CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, strEntry.c_str(), static_cast<int>(kv.first.size()),
+                               kv.first.c_str(), static_cast<int>(kv.first.size())) == CSTR_EQUAL)
+                bReplaced = true;
+        if (!bReplaced)
+            block.insert(block.end(), strEntry.c_str(), strEntry.c_str() + strEntry.size() + 1);
+    }
+    if (pEnv != NULL)
+        FreeEnvironmentStringsA(pEnv);
+    for (const auto& kv : overrides)
+    {
+        std::string strEntry = kv.first + "=" + kv.second;
+        block.insert(block.end(), strEntry.c_str(), strEntry.c_str() + strEntry.size() + 1);
+    }
+    block.push_back('\0');
+    return block;
+}
+
+// One run of adb.exe. Like Kestrelbox's runner, the run ends when the child
+// ends, not when the pipe closes: a server or holder the child starts keeps
+// the pipe's write end.
+struct AdbRun
+{
+    bool bStarted = false;
+    bool bEnded = false;
+    DWORD nExitCode = 0;
+    DWORD nElapsedMs = 0;
+    std::string strOutput;
+    HANDLE hOutput = NULL; // read end, kept open for the tests that need it
+
+    AdbRun() = default;
+    AdbRun(const AdbRun&) = delete;
+    AdbRun& operator=(const AdbRun&) = delete;
+    ~AdbRun()
+    {
+        if (hOutput != NULL)
+            CloseHandle(hOutput);
+    }
+};
+
+void ReadWaiting(HANDLE hRead, std::string& strOut)
+{
+    DWORD nAvail = 0;
+    while (PeekNamedPipe(hRead, NULL, 0, NULL, &nAvail, NULL) && nAvail > 0)
+    {
+        std::vector<char> buf(nAvail);
+        DWORD nRead = 0;
+        if (!ReadFile(hRead, buf.data(), nAvail, &nRead, NULL) || nRead == 0)
+            break;
+        strOut.append(buf.data(), nRead);
+    }
+}
+
+void RunAdb(AdbRun& run, const std::string& strArgs, const std::string& strInput = std::string(),
+            const std::string& strIdleMs = "4000")
+{
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+    HANDLE hInRead = NULL, hInWrite = NULL, hOutRead = NULL, hOutWrite = NULL;
+    ASSERT_TRUE(CreatePipe(&hInRead, &hInWrite, &sa, 0));
+    ASSERT_TRUE(CreatePipe(&hOutRead, &hOutWrite, &sa, 1 << 20));
+    SetHandleInformation(hInWrite, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(hOutRead, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA si;
+    ZeroMemory(&si, sizeof(si));
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = hInRead;
+    si.hStdOutput = hOutWrite;
+    si.hStdError = hOutWrite;
+    PROCESS_INFORMATION pi;
+    ZeroMemory(&pi, sizeof(pi));
+
+    std::string strCmd = "\"" + AdbPath() + "\" " + strArgs;
+    std::vector<char> cmd(strCmd.begin(), strCmd.end());
+    cmd.push_back('\0');
+    std::vector<char> env = MakeEnvironment({{"ADBSIM_IDLE_MS", strIdleMs}, {"ANDROID_ADB_SERVER_PORT", TestPort()}});
+
+    DWORD nStart = GetTickCount();
+    run.bStarted = CreateProcessA(NULL, cmd.data(), NULL, NULL, TRUE, CREATE_NO_WINDOW, env.data(), NULL, &si, &pi) != 0;
+    CloseHandle(hInRead);
+    CloseHandle(hOutWrite);
+    run.hOutput = hOutRead;
+    if (!run.bStarted)
+    {
+        CloseHandle(hInWrite);
+        return;
+    }
+
+    DWORD nWritten = 0;
+    if (!strInput.empty())
+        WriteFile(hInWrite, strInput.data(), static_cast<DWORD>(strInput.size()), &nWritten, NULL);
+    CloseHandle(hInWrite);
+
+    for (;;)
+    {
+        DWORD nWait = WaitForSingleObject(pi.hProcess, 10);
+        ReadWaiting(hOutRead, run.strOutput);
+        if (nWait != WAIT_TIMEOUT)
+        {
+            run.bEnded = true;
+            break;
+        }
+        if (GetTickCount() - nStart > kRunBoundMs)
+        {
+            TerminateProcess(pi.hProcess, 255);
+            WaitForSingleObject(pi.hProcess, 5000);
+            break;
+        }
+    }
+    run.nElapsedMs = GetTickCount() - nStart;
+    GetExitCodeProcess(pi.hProcess, &run.nExitCode);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+}
+
+// True once the pipe's last writer has gone; waits at most nBoundMs.
+bool WaitForPipeEnd(HANDLE hRead, DWORD nBoundMs)
+{
+    DWORD nStart = GetTickCount();
+    for (;;)
+    {
+        DWORD nAvail = 0;
+        if (!PeekNamedPipe(hRead, NULL, 0, NULL, &nAvail, NULL))
+            return GetLastError() == ERROR_BROKEN_PIPE;
+        if (nAvail > 0)
+        {
+            std::string strIgnored;
+            ReadWaiting(hRead, strIgnored);
+        }
+        if (GetTickCount() - nStart > nBoundMs)
+            return false;
+        Sleep(10);
+    }
+}
+
+bool PipeStillOpen(HANDLE hRead)
+{
+    DWORD nAvail = 0;
+    return PeekNamedPipe(hRead, NULL, 0, NULL, &nAvail, NULL) != 0;
+}
+
+const char kDaemonStarting[] = "* daemon not running; starting now at tcp:";
+const char kPrompt[] = "emulator64_x86_64:/ $ ";
+
+// Every test starts and ends with no server running on the test port.
+class AdbSimTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { StopServer(); }
+    void TearDown() override { StopServer(); }
+
+    void StopServer()
+    {
+        if (!ServerRunning())
+            return;
+        AdbRun run;
+        RunAdb(run, "kill-server");
+        ASSERT_TRUE(run.bEnded);
+        EXPECT_EQ(run.nExitCode, 0u);
+        EXPECT_EQ(run.strOutput, "");
+        EXPECT_FALSE(ServerRunning());
+    }
+
+    // The daemon's two lines, present at the front of a run's output.
+    static std::string DaemonLines()
+    {
+        return std::string(kDaemonStarting) + TestPort() + "\r\n* daemon started successfully\r\n";
+    }
+};
+
+} // namespace
+
+TEST_F(AdbSimTest, VersionPrintsThreeLinesWithOwnPath)
+{
+    AdbRun run;
+    RunAdb(run, "version");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.nExitCode, 0u);
+    EXPECT_EQ(run.strOutput, "Android Debug Bridge version 1.0.41\r\n"
+                             "Version 29.0.6-adbsim\r\n"
+                             "Installed as " +
+                                 AdbPath() + "\r\n");
+}
+
+TEST_F(AdbSimTest, SimWriteEscapesAreByteExact)
+{
+    AdbRun run;
+    RunAdb(run, "--sim-write A\\r\\n\\t\\0\\b\\\\\\xFF\\x00z --sim-write \\xc3\\xa9");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.nExitCode, 0u);
+    const char kExpected[] = "A\r\n\t\0\b\\\xFF\0z\xC3\xA9";
+    EXPECT_EQ(run.strOutput, std::string(kExpected, sizeof(kExpected) - 1));
+}
+
+TEST_F(AdbSimTest, SimStderrWritesIntoTheSamePipeInOrder)
+{
+    AdbRun run;
+    RunAdb(run, "--sim-write a --sim-stderr b\\n --sim-write c");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.strOutput, "ab\nc");
+}
+
+TEST_F(AdbSimTest, BadEscapeOrSwitchRunsNothingAndExitsTwo)
+{
+    const char* const kBad[] = {"--sim-write early --sim-write a\\q", "--sim-write early --sim-write \\x4",
+                                "--sim-write early --sim-nonsense 1", "--sim-write early --sim-bytes 12x",
+                                "--sim-write early --sim-exit 0x100000000"};
+    for (const char* pszArgs : kBad)
+    {
+        AdbRun run;
+        RunAdb(run, pszArgs);
+        ASSERT_TRUE(run.bEnded) << pszArgs;
+        EXPECT_EQ(run.nExitCode, 2u) << pszArgs;
+        EXPECT_EQ(run.strOutput.compare(0, 8, "adbsim: "), 0) << pszArgs << ": " << run.strOutput;
+        EXPECT_EQ(run.strOutput.find("early"), std::string::npos) << pszArgs;
+    }
+}
+
+TEST_F(AdbSimTest, InterleaveAlternatesStreamsInWriteOrder)
+{
+    AdbRun run;
+    RunAdb(run, "--sim-interleave 200");
+    ASSERT_TRUE(run.bEnded);
+    std::string strExpected;
+    for (int k = 0; k < 200; ++k)
+        strExpected += "out " + std::to_string(k) + "\nerr " + std::to_string(k) + "\n";
+    EXPECT_EQ(run.strOutput, strExpected);
+}
+
+TEST_F(AdbSimTest, SimExitGivesTheWholeCodeAndTheLastOneCounts)
+{
+    AdbRun crash;
+    RunAdb(crash, "--sim-exit 0xC0000005");
+    ASSERT_TRUE(crash.bEnded);
+    EXPECT_EQ(crash.nExitCode, 0xC0000005u);
+
+    AdbRun minus;
+    RunAdb(minus, "--sim-exit -1");
+    EXPECT_EQ(minus.nExitCode, 0xFFFFFFFFu);
+
+    AdbRun last;
+    RunAdb(last, "--sim-exit 7 --sim-write x --sim-exit 10000");
+    EXPECT_EQ(last.nExitCode, 10000u);
+    EXPECT_EQ(last.strOutput, "x");
+}
+
+TEST_F(AdbSimTest, SimBytesWritesExactCountOfPattern)
+{
+    AdbRun run;
+    RunAdb(run, "--sim-bytes 131073");
+    ASSERT_TRUE(run.bEnded);
+    ASSERT_EQ(run.strOutput.size(), 131073u);
+    const char kPattern[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+/";
+    size_t nBad = 0;
+    for (size_t i = 0; i < run.strOutput.size(); ++i)
+        if (run.strOutput[i] != kPattern[i % 64])
+            ++nBad;
+    EXPECT_EQ(nBad, 0u);
+}
+
+TEST_F(AdbSimTest, SimBytesLinesPutsLineFeedAsEvery64thByte)
+{
+    AdbRun run;
+    RunAdb(run, "--sim-bytes 200 --sim-bytes-lines");
+    ASSERT_TRUE(run.bEnded);
+    ASSERT_EQ(run.strOutput.size(), 200u);
+    std::vector<size_t> breaks;
+    for (size_t i = 0; i < run.strOutput.size(); ++i)
+        if (run.strOutput[i] == '\n')
+            breaks.push_back(i);
+    EXPECT_EQ(breaks, (std::vector<size_t>{63, 127, 191}));
+}
+
+TEST_F(AdbSimTest, EchoStdinStripsCrAndStopsAtQuit)
+{
+    AdbRun run;
+    RunAdb(run, "--sim-echo-stdin --sim-write done", "one\r\n\r\ntwo \nquit\nnever\n");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.nExitCode, 0u);
+    EXPECT_EQ(run.strOutput, "got: one\ngot: \ngot: two \ndone");
+}
+
+TEST_F(AdbSimTest, EchoStdinTakesLastLineWithoutLineFeed)
+{
+    AdbRun run;
+    RunAdb(run, "--sim-echo-stdin", "first\nlast\r");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.strOutput, "got: first\ngot: last\n");
+}
+
+TEST_F(AdbSimTest, HolderKeepsPipeOpenAfterTheChildHasEnded)
+{
+    AdbRun run;
+    RunAdb(run, "--sim-holder 800 --sim-write x");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.strOutput, "x");
+    // The foreground process is gone, yet the holder still has the pipe...
+    EXPECT_TRUE(PipeStillOpen(run.hOutput));
+    // ...until its time is up and it lets go by itself.
+    EXPECT_TRUE(WaitForPipeEnd(run.hOutput, 10000));
+}
+
+TEST_F(AdbSimTest, DevicesListsOneDeviceAndEndsWithEmptyLine)
+{
+    AdbRun run;
+    RunAdb(run, "devices");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.nExitCode, 0u);
+    EXPECT_EQ(run.strOutput, DaemonLines() + "List of devices attached\r\nemulator-5554\tdevice\r\n\r\n");
+}
+
+TEST_F(AdbSimTest, DevicesLongFormNamesProductModelDeviceAndTransport)
+{
+    AdbRun run;
+    RunAdb(run, "devices -l");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.nExitCode, 0u);
+    EXPECT_EQ(run.strOutput, DaemonLines() +
+                                 "List of devices attached\r\n"
+                                 "emulator-5554          device product:sdk_gphone64_x86_64 "
+                                 "model:sdk_gphone64_x86_64 device:emulator64_x86_64 transport_id:1\r\n\r\n");
+}
+
+TEST_F(AdbSimTest, FirstServerCommandAnnouncesDaemonAndSecondDoesNot)
+{
+    AdbRun first;
+    RunAdb(first, "get-state");
+    ASSERT_TRUE(first.bEnded);
+    EXPECT_EQ(first.strOutput, DaemonLines() + "device\r\n");
+    // The server inherited the output pipe, as adb's does, and the run ended
+    // all the same.
+    EXPECT_TRUE(PipeStillOpen(first.hOutput));
+    EXPECT_TRUE(ServerRunning());
+
+    AdbRun second;
+    RunAdb(second, "get-state");
+    ASSERT_TRUE(second.bEnded);
+    EXPECT_EQ(second.nExitCode, 0u);
+    EXPECT_EQ(second.strOutput, "device\r\n");
+}
+
+TEST_F(AdbSimTest, VersionNeedsNoServer)
+{
+    AdbRun run;
+    RunAdb(run, "version");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.strOutput.find("daemon"), std::string::npos);
+    EXPECT_FALSE(ServerRunning());
+}
+
+TEST_F(AdbSimTest, KillServerStopsItAndTheNextCommandStartsAnother)
+{
+    AdbRun start;
+    RunAdb(start, "start-server");
+    EXPECT_EQ(start.strOutput, DaemonLines());
+    ASSERT_TRUE(ServerRunning());
+
+    AdbRun kill;
+    RunAdb(kill, "kill-server");
+    EXPECT_EQ(kill.nExitCode, 0u);
+    EXPECT_EQ(kill.strOutput, "");
+    EXPECT_FALSE(ServerRunning());
+    // Its hold on the first run's pipe went with it.
+    EXPECT_TRUE(WaitForPipeEnd(start.hOutput, 5000));
+
+    AdbRun again;
+    RunAdb(again, "get-serialno");
+    EXPECT_EQ(again.strOutput, DaemonLines() + "emulator-5554\r\n");
+}
+
+TEST_F(AdbSimTest, DaemonEndsByItselfWhenIdle)
+{
+    AdbRun start;
+    RunAdb(start, "start-server", std::string(), "300");
+    ASSERT_TRUE(start.bEnded);
+    ASSERT_EQ(start.strOutput, DaemonLines());
+    EXPECT_TRUE(WaitUntil(ServerGone, 10000));
+    EXPECT_TRUE(WaitForPipeEnd(start.hOutput, 5000));
+}
+
+TEST_F(AdbSimTest, UnknownCommandFailsWithTextAndStartsNoServer)
+{
+    AdbRun run;
+    RunAdb(run, "frobnicate --now");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.nExitCode, 1u);
+    EXPECT_EQ(run.strOutput, "adb: unknown command frobnicate\r\n");
+    EXPECT_FALSE(ServerRunning());
+}
+
+TEST_F(AdbSimTest, ShellUnknownCommandGivesNotFoundAnd127)
+{
+    AdbRun run;
+    RunAdb(run, "shell nosuchtool -x");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.nExitCode, 127u);
+    EXPECT_EQ(run.strOutput, DaemonLines() + "/system/bin/sh: nosuchtool: inaccessible or not found\n");
+}
+
+TEST_F(AdbSimTest, ShellPackageManagerListsAndFindsPackages)
+{
+    AdbRun start;
+    RunAdb(start, "start-server");
+
+    AdbRun list;
+    RunAdb(list, "shell pm list packages android");
+    EXPECT_EQ(list.nExitCode, 0u);
+    EXPECT_NE(list.strOutput.find("package:com.android.settings\n"), std::string::npos);
+    EXPECT_NE(list.strOutput.find("package:android\n"), std::string::npos);
+    EXPECT_EQ(list.strOutput.find("com.example.kestrel"), std::string::npos);
+
+    AdbRun path;
+    RunAdb(path, "shell pm path com.android.settings");
+    EXPECT_EQ(path.nExitCode, 0u);
+    EXPECT_EQ(path.strOutput, "package:/system/priv-app/Settings/Settings.apk\n");
+
+    AdbRun missing;
+    RunAdb(missing, "shell pm path com.nowhere");
+    EXPECT_EQ(missing.nExitCode, 1u);
+    EXPECT_EQ(missing.strOutput, "");
+}
+
+TEST_F(AdbSimTest, InteractiveShellAnswersDeviceNameInUtf8)
+{
+    AdbRun start;
+    RunAdb(start, "start-server");
+
+    AdbRun run;
+    RunAdb(run, "shell ", "getprop persist.sys.device_name\r\nexit\r\n");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.nExitCode, 0u);
+    EXPECT_EQ(run.strOutput, std::string(kPrompt) + "Caf\xC3\xA9 \xC3\x91" "and\xC3\xBA\r\n" + kPrompt);
+}
+
+TEST_F(AdbSimTest, InteractiveShellShowsFailedStatusAndEndsAtEndOfInput)
+{
+    AdbRun start;
+    RunAdb(start, "start-server");
+
+    AdbRun run;
+    RunAdb(run, "shell", "ls /nowhere\nls\n");
+    ASSERT_TRUE(run.bEnded);
+    EXPECT_EQ(run.nExitCode, 0u);
+    const std::string& str = run.strOutput;
+    EXPECT_EQ(str.compare(0, strlen(kPrompt), kPrompt), 0);
+    EXPECT_NE(str.find("ls: /nowhere: No such file or directory\r\n1|emulator64_x86_64:/ $ "), std::string::npos);
+    EXPECT_NE(str.find("M\xC3\xBAsica\r\n"), std::string::npos);
+    // The status shown is the last command's: ls succeeded, so no "1|".
+    std::string strTail = std::string("\r\n") + kPrompt;
+    ASSERT_GE(str.size(), strTail.size());
+    EXPECT_EQ(str.substr(str.size() - strTail.size()), strTail);
+}
