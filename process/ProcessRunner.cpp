@@ -6,7 +6,7 @@ int CProcessRunner::s_nNextRunId = 0;
 
 namespace {
 
-// A reader that has not left a few seconds after its child was killed is
+// A reader that has not left ten seconds after its child was killed is
 // stuck in its sink.
 const DWORD kDestroyWaitMs = 10000;
 
