@@ -1,0 +1,94 @@
+#include "ClipboardText.h"
+#include "E2eTest.h"
+#include "UserInput.h"
+
+class BatchOfCommands : public KestrelboxTest {
+protected:
+    HWND OpenDialog()
+    {
+        Kb().Chord({ VK_CONTROL }, 'B');
+        HWND hDlg = Kb().WaitForWindow("Batch of commands", 5000);
+        if (hDlg && !CKestrelboxSession::WaitForeground(hDlg))
+            ADD_FAILURE() << "the Batch dialog did not become the foreground window";
+        return hDlg;
+    }
+    static std::string EditText(HWND hDlg)
+    {
+        return CKestrelboxSession::ControlText(::GetDlgItem(hDlg, 101));
+    }
+    static bool WaitEditText(HWND hDlg, const std::string& strText)
+    {
+        return WaitUntil([&] { return EditText(hDlg) == strText; }, 5000);
+    }
+    static bool WaitClosed(HWND hDlg)
+    {
+        return WaitUntil([&] { return !::IsWindow(hDlg); }, 5000);
+    }
+};
+
+TEST_F(BatchOfCommands, PastedLinesRunInOrderEachAfterThePreviousExit)
+{
+    // The first line sleeps before it writes: a batch that did not wait for
+    // each run to end would show the second line's output first.
+    const std::string strBatch =
+        "--sim-sleep 400 --sim-write first\\r\\n\r\n\r\n  get-state  \r\n--sim-write third\\r\\n\r\n";
+    ASSERT_TRUE(PutClipboardText(strBatch));
+    HWND hDlg = OpenDialog();
+    ASSERT_NE(hDlg, nullptr) << "Ctrl+B opened no dialog";
+    UserInput::Chord({ VK_MENU }, 'P');
+    ASSERT_TRUE(WaitEditText(hDlg, strBatch)) << "Paste gave: " << EditText(hDlg);
+    CKestrelboxSession::Screenshot("batch-dialog");
+    UserInput::Chord({ VK_MENU }, 'O');
+    ASSERT_TRUE(WaitClosed(hDlg));
+
+    ScreenLines lines;
+    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 3; }, lines))
+        << Describe(lines);
+    lines = WithoutServerNotes(lines);
+    ASSERT_EQ(lines.size(), 9u) << Describe(lines);
+    EXPECT_EQ(lines[0], ">adb --sim-sleep 400 --sim-write first\\r\\n");
+    EXPECT_EQ(lines[1], "first");
+    EXPECT_EQ(lines[3], ">adb get-state");
+    EXPECT_EQ(lines[4], "device");
+    EXPECT_EQ(lines[6], ">adb --sim-write third\\r\\n");
+    EXPECT_EQ(lines[7], "third");
+    ExitLineInfo a, b, c;
+    ASSERT_TRUE(ParseExitLine(lines[2], a)) << Describe(lines);
+    ASSERT_TRUE(ParseExitLine(lines[5], b)) << Describe(lines);
+    ASSERT_TRUE(ParseExitLine(lines[8], c)) << Describe(lines);
+    EXPECT_EQ(b.nRun, a.nRun + 1);
+    EXPECT_EQ(c.nRun, b.nRun + 1);
+    EXPECT_EQ(a.strCode + b.strCode + c.strCode, "000");
+}
+
+TEST_F(BatchOfCommands, TextSurvivesCancelAndCancelRunsNothing)
+{
+    HWND hDlg = OpenDialog();
+    ASSERT_NE(hDlg, nullptr);
+    UserInput::Chord({ VK_MENU }, 'L');
+    ASSERT_TRUE(WaitEditText(hDlg, ""));
+    // The user clicks into the edit to type.
+    RECT rc;
+    ASSERT_TRUE(::GetWindowRect(::GetDlgItem(hDlg, 101), &rc));
+    UserInput::LeftClick(POINT { (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2 });
+    // Enter in the edit starts a new line instead of closing the dialog.
+    Kb().Type("get-state");
+    Kb().Press(VK_RETURN);
+    Kb().Type("get-serialno");
+    ASSERT_TRUE(WaitEditText(hDlg, "get-state\r\nget-serialno")) << EditText(hDlg);
+    UserInput::Chord({ VK_MENU }, 'C');
+    ASSERT_TRUE(WaitClosed(hDlg));
+
+    hDlg = OpenDialog();
+    ASSERT_NE(hDlg, nullptr);
+    EXPECT_TRUE(WaitEditText(hDlg, "get-state\r\nget-serialno")) << EditText(hDlg);
+    // Escape closes it like Cancel.
+    Kb().Press(VK_ESCAPE);
+    ASSERT_TRUE(WaitClosed(hDlg)) << "Escape did not close the dialog";
+
+    // The focus is back in the command line, and nothing ran meanwhile.
+    ScreenLines lines;
+    ASSERT_TRUE(RunAndWait("devices", 1, lines));
+    EXPECT_EQ(lines[0], ">adb devices") << Describe(lines);
+    EXPECT_EQ(CountExitLines(lines), 1) << Describe(lines);
+}

@@ -1,0 +1,90 @@
+#include "E2eTest.h"
+
+#include "UserInput.h"
+
+CKestrelboxSession* KestrelboxTest::s_pSession = nullptr;
+
+int CountExitLines(const ScreenLines& lines)
+{
+    int n = 0;
+    for (const std::string& s : lines) {
+        ExitLineInfo info;
+        if (ParseExitLine(s, info))
+            ++n;
+    }
+    return n;
+}
+
+std::string LastTextLine(const ScreenLines& lines)
+{
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it)
+        if (!it->empty())
+            return *it;
+    return std::string();
+}
+
+bool KestrelboxTest::StartShared(std::string& strError)
+{
+    delete s_pSession;
+    s_pSession = new CKestrelboxSession;
+    return s_pSession->Start(strError);
+}
+
+bool KestrelboxTest::ResetShared()
+{
+    if (!Kb().BringToFront())
+        return false;
+    // Esc ends whatever an earlier test left running, the command line is
+    // emptied, "exit" leaves any mode; the copy shows the line last only
+    // when nothing runs and no mark limits the copy.
+    Kb().Press(VK_ESCAPE);
+    Kb().Press(VK_HOME);
+    Kb().Chord({ VK_SHIFT }, VK_END);
+    Kb().Press(VK_DELETE);
+    Kb().EnterLine("exit");
+    ScreenLines lines;
+    return Kb().WaitForScreen([](const ScreenLines& l) { return LastTextLine(l) == ">exit"; }, lines, 10000);
+}
+
+void KestrelboxTest::SetUp()
+{
+    std::string strError;
+    if (!s_pSession || !s_pSession->IsRunning()) {
+        ASSERT_TRUE(StartShared(strError)) << strError;
+    }
+    // A test that failed half-way may leave a state that the keys cannot
+    // undo (a mark, say): the next test then gets a fresh program.
+    if (!ResetShared()) {
+        ASSERT_TRUE(StartShared(strError)) << strError;
+        ASSERT_TRUE(ResetShared()) << "a fresh program could not be brought to a known state";
+    }
+    Kb().Press(VK_F4);
+}
+
+::testing::AssertionResult KestrelboxTest::RunAndWait(const char* pszLine, int nExitLines, ScreenLines& lines,
+                                                      DWORD dwMs)
+{
+    Kb().EnterLine(pszLine);
+    if (Kb().WaitForScreen([&](const ScreenLines& l) { return CountExitLines(l) >= nExitLines; }, lines, dwMs))
+        return ::testing::AssertionSuccess();
+    LampColour lamp = Kb().Lamp();
+    return ::testing::AssertionFailure() << "after '" << pszLine << "' the screen did not show " << nExitLines
+                                         << " exit lines (lamp now "
+                                         << (lamp == LampColour::Red ? "red" : lamp == LampColour::Green ? "green" : "unclear")
+                                         << "); last copy:\n" << Describe(lines);
+}
+
+void KestrelboxTest::EndSharedSession()
+{
+    if (!s_pSession)
+        return;
+    if (s_pSession->IsRunning() && s_pSession->BringToFront()) {
+        UserInput::Chord({ VK_MENU }, VK_F4);
+        if (!s_pSession->WaitExit(10000) && s_pSession->FindOwnWindow("Process is running")) {
+            UserInput::Press(VK_RETURN);
+            s_pSession->WaitExit(10000);
+        }
+    }
+    delete s_pSession;
+    s_pSession = nullptr;
+}

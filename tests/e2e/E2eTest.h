@@ -1,0 +1,34 @@
+#pragma once
+// The fixture of the tests that share one run of Kestrelbox.exe: starting
+// the program costs seconds under Wine, so the scenarios take turns on one
+// window. Each test begins with nothing running, the plain "adb " mode and
+// an empty screen.
+#include <gtest/gtest.h>
+
+#include "KestrelboxSession.h"
+
+class KestrelboxTest : public ::testing::Test {
+public:
+    // Closes the shared program at the end of the test program.
+    static void EndSharedSession();
+
+protected:
+    void SetUp() override;
+
+    CKestrelboxSession& Kb() { return *s_pSession; }
+
+    // Types the line, presses Enter and waits until the screen holds
+    // nExitLines exit lines in all.
+    ::testing::AssertionResult RunAndWait(const char* pszLine, int nExitLines, ScreenLines& lines,
+                                          DWORD dwMs = 20000);
+
+    static CKestrelboxSession* s_pSession;
+
+private:
+    static bool StartShared(std::string& strError);
+    bool ResetShared();
+};
+
+int CountExitLines(const ScreenLines& lines);
+// The last line that is not empty, or an empty text.
+std::string LastTextLine(const ScreenLines& lines);

@@ -1,0 +1,72 @@
+#include "E2eTest.h"
+
+class InteractiveShell : public KestrelboxTest {};
+
+namespace {
+
+bool EndsWithPrompt(const ScreenLines& lines)
+{
+    const std::string& s = LastTextLine(lines);
+    return s.size() > 2 && s.compare(s.size() - 2, 2, "$ ") == 0;
+}
+
+} // namespace
+
+TEST_F(InteractiveShell, DecodesUtf8AnswersAndEndsOnExit)
+{
+    Kb().EnterLine("shell");
+    ScreenLines lines;
+    ASSERT_TRUE(Kb().WaitForScreen(EndsWithPrompt, lines)) << Describe(lines);
+    EXPECT_EQ(lines[0], ">shell");
+    EXPECT_EQ(CountExitLines(lines), 0) << "the shell ended at once:\n" << Describe(lines);
+    // The shell's runs are quiet: the lamp stays green and Enter is taken.
+    EXPECT_EQ(Kb().Lamp(), LampColour::Green);
+
+    Kb().EnterLine("getprop persist.sys.device_name");
+    // "Café Ñandú" arrives as UTF-8 and is shown in the Windows code page.
+    const std::string strName = "Caf\xE9 \xD1" "and\xFA";
+    ASSERT_TRUE(Kb().WaitForScreen([&](const ScreenLines& l) { return FindLine(l, strName) >= 0; }, lines))
+        << Describe(lines);
+    int nEcho = FindLine(lines, ">getprop persist.sys.device_name");
+    ASSERT_GE(nEcho, 0) << "typed shell lines are echoed as they were typed:\n" << Describe(lines);
+    EXPECT_EQ(FindLine(lines, strName), nEcho + 1) << Describe(lines);
+    ASSERT_TRUE(Kb().WaitForScreen(EndsWithPrompt, lines)) << Describe(lines);
+    CKestrelboxSession::Screenshot("interactive-shell");
+
+    Kb().EnterLine("ls");
+    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return FindLine(l, "M\xFAsica") >= 0; }, lines))
+        << Describe(lines);
+
+    Kb().EnterLine("exit");
+    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines))
+        << Describe(lines);
+    int nExitEcho = FindLine(lines, ">exit");
+    ExitLineInfo info;
+    int nExit = FindExitLine(lines, 0, &info);
+    EXPECT_GT(nExit, nExitEcho) << Describe(lines);
+    EXPECT_EQ(info.strCode, "0");
+
+    // Back in the adb mode, a word runs as "adb <word>" again.
+    ASSERT_TRUE(RunAndWait("get-state", 2, lines));
+    EXPECT_GE(FindLine(lines, ">adb get-state", nExit), 0) << Describe(lines);
+}
+
+TEST_F(InteractiveShell, LocalDirStaysLocalWhileShellRuns)
+{
+    Kb().EnterLine("shell");
+    ScreenLines lines;
+    ASSERT_TRUE(Kb().WaitForScreen(EndsWithPrompt, lines)) << Describe(lines);
+    Kb().EnterLine("dir");
+    // cmd's listing ends with its free-space summary line and an exit line
+    // of its own run while the shell goes on.
+    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines))
+        << Describe(lines);
+    EXPECT_GE(FindLine(lines, ">dir"), 0) << Describe(lines);
+    bool bFree = false;
+    for (const std::string& s : lines)
+        bFree = bFree || s.find("bytes free") != std::string::npos;
+    EXPECT_TRUE(bFree) << "no dir listing:\n" << Describe(lines);
+    Kb().EnterLine("exit");
+    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 2; }, lines))
+        << Describe(lines);
+}

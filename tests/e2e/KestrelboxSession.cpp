@@ -1,0 +1,421 @@
+#include "KestrelboxSession.h"
+
+#include <cstring>
+#include <vector>
+
+#include "ClipboardText.h"
+#include "ScreenCapture.h"
+#include "UserInput.h"
+
+namespace {
+
+const int kChildIds[] = { 11, 12, 21, 22 }; // view, panel, lamp, command line
+const DWORD kStartTimeoutMs = 60000;
+const DWORD kCopyTimeoutMs = 1000;
+// The adb imitation's background server ends soon after the program's
+// last use, so that nothing of a test outlives it for long.
+const char kServerIdle[] = "ADBSIM_IDLE_MS=3000";
+
+std::string ModuleDir()
+{
+    char sz[MAX_PATH] = {};
+    DWORD n = ::GetModuleFileNameA(nullptr, sz, MAX_PATH);
+    std::string s(sz, n);
+    size_t nSlash = s.rfind('\\');
+    return nSlash == std::string::npos ? std::string(".") : s.substr(0, nSlash);
+}
+
+bool NameIs(const char* pszEntry, const char* pszName)
+{
+    size_t n = std::strlen(pszName);
+    return _strnicmp(pszEntry, pszName, n) == 0 && pszEntry[n] == '=';
+}
+
+// This process's environment with the adb imitation's folder first on PATH.
+std::vector<char> MakeEnvironment(const std::string& strAdbDir)
+{
+    std::vector<char> block;
+    bool bHavePath = false;
+    char* pEnv = ::GetEnvironmentStringsA();
+    for (const char* p = pEnv; p && *p; p += std::strlen(p) + 1) {
+        std::string entry(p);
+        if (NameIs(p, "PATH")) {
+            entry = "PATH=" + strAdbDir + ";" + entry.substr(5);
+            bHavePath = true;
+        } else if (NameIs(p, "ADBSIM_IDLE_MS")) {
+            continue;
+        }
+        block.insert(block.end(), entry.begin(), entry.end());
+        block.push_back(0);
+    }
+    if (pEnv)
+        ::FreeEnvironmentStringsA(pEnv);
+    std::string extra[] = { bHavePath ? std::string() : "PATH=" + strAdbDir, kServerIdle };
+    for (const std::string& e : extra) {
+        if (e.empty())
+            continue;
+        block.insert(block.end(), e.begin(), e.end());
+        block.push_back(0);
+    }
+    block.push_back(0);
+    return block;
+}
+
+struct FindCtx {
+    DWORD dwPid;
+    const char* pszCaption;
+    HWND hFound;
+};
+
+BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam)
+{
+    FindCtx* ctx = reinterpret_cast<FindCtx*>(lParam);
+    DWORD dwPid = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwPid);
+    if (dwPid != ctx->dwPid || !::IsWindowVisible(hWnd))
+        return TRUE;
+    char sz[256] = {};
+    ::GetWindowTextA(hWnd, sz, sizeof(sz));
+    if (std::strcmp(sz, ctx->pszCaption) != 0)
+        return TRUE;
+    ctx->hFound = hWnd;
+    return FALSE;
+}
+
+struct ChildCtx {
+    const char* pszClass;
+    std::string strTexts;
+};
+
+BOOL CALLBACK ChildProc(HWND hWnd, LPARAM lParam)
+{
+    ChildCtx* ctx = reinterpret_cast<ChildCtx*>(lParam);
+    char szClass[64] = {};
+    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+    if (_stricmp(szClass, ctx->pszClass) == 0) {
+        if (!ctx->strTexts.empty())
+            ctx->strTexts += "|";
+        ctx->strTexts += CKestrelboxSession::ControlText(hWnd);
+    }
+    return TRUE;
+}
+
+} // namespace
+
+bool WaitUntil(const std::function<bool()>& pred, DWORD dwMs)
+{
+    DWORD dwStart = ::GetTickCount();
+    for (;;) {
+        if (pred())
+            return true;
+        if (::GetTickCount() - dwStart > dwMs)
+            return false;
+        ::Sleep(15);
+    }
+}
+
+CKestrelboxSession::~CKestrelboxSession()
+{
+    Kill();
+    if (!m_strWorkDir.empty())
+        ::RemoveDirectoryA(m_strWorkDir.c_str());
+}
+
+std::string CKestrelboxSession::AdbPath()
+{
+    return ModuleDir() + "\\adbsim\\adb.exe";
+}
+
+bool CKestrelboxSession::Start(std::string& strError)
+{
+    std::string strDir = ModuleDir();
+    std::string strExe = strDir + "\\Kestrelbox.exe";
+    if (::GetFileAttributesA(strExe.c_str()) == INVALID_FILE_ATTRIBUTES ||
+        ::GetFileAttributesA(AdbPath().c_str()) == INVALID_FILE_ATTRIBUTES) {
+        strError = "Kestrelbox.exe or adbsim\\adb.exe missing beside the test program in " + strDir;
+        return false;
+    }
+
+    char szTemp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, szTemp);
+    m_strWorkDir = std::string(szTemp) + "kbe2e-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                   std::to_string(::GetTickCount());
+    if (!::CreateDirectoryA(m_strWorkDir.c_str(), nullptr)) {
+        strError = "cannot make the work directory " + m_strWorkDir;
+        return false;
+    }
+
+    std::vector<char> env = MakeEnvironment(strDir + "\\adbsim");
+    std::string cmd = "\"" + strExe + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    if (!::CreateProcessA(strExe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, env.data(), m_strWorkDir.c_str(),
+                          &si, &m_pi)) {
+        strError = "CreateProcess of " + strExe + " failed with error " + std::to_string(::GetLastError());
+        return false;
+    }
+    if (!FindWindows(kStartTimeoutMs)) {
+        strError = "the main window with its children did not appear";
+        return false;
+    }
+    if (!BringToFront()) {
+        strError = "the main window did not come to the front";
+        return false;
+    }
+    auto started = [](const ScreenLines& lines) { return FindExitLine(lines) >= 0; };
+    if (!WaitForScreen(started, m_startup, kStartTimeoutMs)) {
+        strError = "no start-up exit line appeared; the screen held:\n" + Describe(m_startup);
+        return false;
+    }
+    return true;
+}
+
+bool CKestrelboxSession::FindWindows(DWORD dwMs)
+{
+    return WaitUntil([this] {
+        m_hMain = FindOwnWindow("Kestrelbox 1.00");
+        if (!m_hMain)
+            return false;
+        m_hView = ::GetDlgItem(m_hMain, kChildIds[0]);
+        m_hPanel = ::GetDlgItem(m_hMain, kChildIds[1]);
+        m_hLamp = m_hPanel ? ::GetDlgItem(m_hPanel, kChildIds[2]) : nullptr;
+        m_hEdit = m_hPanel ? ::GetDlgItem(m_hPanel, kChildIds[3]) : nullptr;
+        return m_hView && m_hPanel && m_hLamp && m_hEdit;
+    }, dwMs);
+}
+
+bool CKestrelboxSession::IsRunning() const
+{
+    return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool CKestrelboxSession::WaitExit(DWORD dwMs, DWORD* pdwCode)
+{
+    if (!m_pi.hProcess || ::WaitForSingleObject(m_pi.hProcess, dwMs) != WAIT_OBJECT_0)
+        return false;
+    if (pdwCode)
+        ::GetExitCodeProcess(m_pi.hProcess, pdwCode);
+    return true;
+}
+
+void CKestrelboxSession::Kill()
+{
+    if (!m_pi.hProcess)
+        return;
+    if (IsRunning()) {
+        ::TerminateProcess(m_pi.hProcess, 1);
+        ::WaitForSingleObject(m_pi.hProcess, 10000);
+    }
+    ::CloseHandle(m_pi.hThread);
+    ::CloseHandle(m_pi.hProcess);
+    m_pi = PROCESS_INFORMATION();
+    m_hMain = m_hView = m_hPanel = m_hLamp = m_hEdit = nullptr;
+}
+
+bool CKestrelboxSession::BringToFront()
+{
+    if (!m_hMain)
+        return false;
+    return WaitUntil([this] {
+        if (::GetForegroundWindow() == m_hMain)
+            return true;
+        ::SetForegroundWindow(m_hMain);
+        return ::GetForegroundWindow() == m_hMain;
+    }, 5000);
+}
+
+void CKestrelboxSession::Type(const char* pszText)
+{
+    UserInput::TypeText(pszText);
+}
+
+void CKestrelboxSession::Press(WORD vk)
+{
+    UserInput::Press(vk);
+}
+
+void CKestrelboxSession::Chord(std::initializer_list<WORD> mods, WORD vk)
+{
+    UserInput::Chord(mods, vk);
+}
+
+void CKestrelboxSession::EnterLine(const char* pszLine)
+{
+    UserInput::TypeText(pszLine);
+    UserInput::Press(VK_RETURN);
+}
+
+std::string CKestrelboxSession::CommandLineText() const
+{
+    return ControlText(m_hEdit);
+}
+
+std::string CKestrelboxSession::ControlText(HWND hWnd)
+{
+    char sz[8192] = {};
+    DWORD_PTR nResult = 0;
+    if (!::SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof(sz), reinterpret_cast<LPARAM>(sz), SMTO_ABORTIFHUNG,
+                               5000, &nResult))
+        return "<no answer>";
+    sz[sizeof(sz) - 1] = 0;
+    return sz;
+}
+
+bool CKestrelboxSession::WaitForeground(HWND hWnd, DWORD dwMs)
+{
+    return WaitUntil([hWnd] { return ::GetForegroundWindow() == hWnd; }, dwMs);
+}
+
+bool CKestrelboxSession::CopyScreen(std::string& strText)
+{
+    std::string strSentinel = "kbe2e sentinel " + std::to_string(++m_nCopies);
+    if (!PutClipboardText(strSentinel))
+        return false;
+    // Two clicks at one spot in quick succession would make a double click,
+    // which copies nothing: alternate between two spots far apart.
+    RECT rc = TextArea();
+    POINT pt = { rc.right - 20 - (m_nCopies % 2) * 80, rc.top + 5 };
+    UserInput::MiddleClick(pt, true);
+    bool bCopied = WaitUntil([&] { return GetClipboardText(strText) && strText != strSentinel; }, kCopyTimeoutMs);
+    if (!bCopied)
+        strText.clear();
+    return bCopied;
+}
+
+bool CKestrelboxSession::WaitForScreen(const std::function<bool(const ScreenLines&)>& pred, ScreenLines& lines,
+                                       DWORD dwMs)
+{
+    return WaitUntil([&] {
+        std::string strText;
+        if (!CopyScreen(strText))
+            return false;
+        lines = SplitScreenText(strText);
+        return pred(lines);
+    }, dwMs);
+}
+
+LampColour CKestrelboxSession::Lamp() const
+{
+    RECT rc;
+    if (!::GetWindowRect(m_hLamp, &rc))
+        return LampColour::Unknown;
+    CScreenCapture cap;
+    if (!cap.Grab(rc))
+        return LampColour::Unknown;
+    int nRed = 0, nGreen = 0;
+    for (int y = 0; y < cap.Height(); ++y)
+        for (int x = 0; x < cap.Width(); ++x) {
+            COLORREF c = cap.Pixel(x, y);
+            int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+            if (r >= 150 && g < 110 && b < 110)
+                ++nRed;
+            else if (g >= 120 && r < 110 && b < 110)
+                ++nGreen;
+        }
+    // A lamp of 16 x 16 pixels shows a disc of one colour; a few stray
+    // pixels of the other colour would be the highlight or the edge.
+    if (nRed >= 20 && nRed > 4 * nGreen)
+        return LampColour::Red;
+    if (nGreen >= 20 && nGreen > 4 * nRed)
+        return LampColour::Green;
+    return LampColour::Unknown;
+}
+
+bool CKestrelboxSession::WaitLamp(LampColour colour, DWORD dwMs)
+{
+    return WaitUntil([&] { return Lamp() == colour; }, dwMs);
+}
+
+RECT CKestrelboxSession::TextArea() const
+{
+    RECT rc = {};
+    ::GetClientRect(m_hView, &rc);
+    rc.right -= ::GetSystemMetrics(SM_CXVSCROLL);
+    rc.bottom -= ::GetSystemMetrics(SM_CYHSCROLL);
+    ::MapWindowPoints(m_hView, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+SIZE CKestrelboxSession::CharCell()
+{
+    SIZE cell = { 0, 0 };
+    HDC hdc = ::GetDC(nullptr);
+    HGDIOBJ hOld = ::SelectObject(hdc, ::GetStockObject(SYSTEM_FONT));
+    TEXTMETRICA tm;
+    if (::GetTextMetricsA(hdc, &tm)) {
+        cell.cx = tm.tmAveCharWidth + 1;
+        cell.cy = tm.tmHeight - 2;
+    }
+    ::SelectObject(hdc, hOld);
+    ::ReleaseDC(nullptr, hdc);
+    return cell;
+}
+
+int CKestrelboxSession::PageLines() const
+{
+    RECT rc = TextArea();
+    SIZE cell = CharCell();
+    return cell.cy > 0 ? (rc.bottom - rc.top) / cell.cy : 0;
+}
+
+POINT CKestrelboxSession::CellPoint(int nRow, int nColumn) const
+{
+    RECT rc = TextArea();
+    SIZE cell = CharCell();
+    POINT pt = { rc.left + nColumn * cell.cx + cell.cx / 2, rc.top + nRow * cell.cy + cell.cy / 2 };
+    return pt;
+}
+
+int CKestrelboxSession::RowInk(int nRow) const
+{
+    RECT rc = TextArea();
+    SIZE cell = CharCell();
+    rc.top += nRow * cell.cy;
+    rc.bottom = rc.top + cell.cy;
+    CScreenCapture cap;
+    if (!cap.Grab(rc))
+        return -1;
+    RECT all = { 0, 0, cap.Width(), cap.Height() };
+    return cap.Width() * cap.Height() - cap.Count(all, RGB(0, 0, 0));
+}
+
+int CKestrelboxSession::PromptInk() const
+{
+    RECT rcPanel, rcEdit, rcLamp;
+    if (!::GetWindowRect(m_hPanel, &rcPanel) || !::GetWindowRect(m_hEdit, &rcEdit) ||
+        !::GetWindowRect(m_hLamp, &rcLamp))
+        return -1;
+    // Between the lamp and the command line, below the sunken line.
+    RECT rc = { rcLamp.right, rcPanel.top + 7, rcEdit.left, rcPanel.bottom };
+    CScreenCapture cap;
+    if (!cap.Grab(rc))
+        return -1;
+    RECT all = { 0, 0, cap.Width(), cap.Height() };
+    return cap.Width() * cap.Height() - cap.Count(all, ::GetSysColor(COLOR_BTNFACE));
+}
+
+HWND CKestrelboxSession::FindOwnWindow(const char* pszCaption) const
+{
+    FindCtx ctx = { m_pi.dwProcessId, pszCaption, nullptr };
+    ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.hFound;
+}
+
+HWND CKestrelboxSession::WaitForWindow(const char* pszCaption, DWORD dwMs) const
+{
+    HWND hFound = nullptr;
+    WaitUntil([&] { return (hFound = FindOwnWindow(pszCaption)) != nullptr; }, dwMs);
+    return hFound;
+}
+
+std::string CKestrelboxSession::ChildTexts(HWND hWnd, const char* pszClass)
+{
+    ChildCtx ctx = { pszClass, std::string() };
+    ::EnumChildWindows(hWnd, ChildProc, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.strTexts;
+}
+
+void CKestrelboxSession::Screenshot(const char* pszName)
+{
+    SaveScreenshot(std::string("/tmp/e2e/") + pszName + ".png");
+}
