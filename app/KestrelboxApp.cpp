@@ -2,11 +2,14 @@
 
 #include <clocale>
 
+#include "crash/CrashFilter.h"
+
 CKestrelboxApp::~CKestrelboxApp() = default;
 
 BOOL CKestrelboxApp::InitInstance()
 {
     m_pMainWnd = &m_mainWnd;
+    ::SetUnhandledExceptionFilter(CrashFilter);
     setlocale(LC_ALL, ".ACP");
     if (!m_mainWnd.CreateMain())
         return FALSE;

@@ -1,0 +1,142 @@
+// crashprobe.exe MODE: installs the crash filter and then faults as MODE
+// asks, so that the tests can look at the real report of a real fault.
+//   main    a null write on the main thread
+//   thread  a null write on a second thread while the main thread pumps
+//   deep    a null write at the bottom of a chain of recursive calls
+//   top     a null write at the very top of a fresh stack
+// Any other mode ends at once with exit code 2.
+#include <windows.h>
+
+#include <cstring>
+
+#include "crash/CrashFilter.h"
+#include "framework/WinApp.h"
+
+namespace {
+
+char s_szMode[16] = "";
+const char* s_pszMode = s_szMode;
+
+// The first word after the program's name on the command line.
+void ReadMode()
+{
+    const char* p = ::GetCommandLineA();
+    if (*p == '"') {
+        for (++p; *p && *p != '"'; ++p) {
+        }
+        if (*p)
+            ++p;
+    } else {
+        while (*p && *p != ' ' && *p != '\t')
+            ++p;
+    }
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    size_t n = 0;
+    while (p[n] && p[n] != ' ' && p[n] != '\t' && n + 1 < sizeof s_szMode) {
+        s_szMode[n] = p[n];
+        ++n;
+    }
+    s_szMode[n] = 0;
+}
+
+__attribute__((noinline, noipa)) void NullWrite()
+{
+    volatile int* volatile p = nullptr;
+    *p = 0x4B42;
+}
+
+// Each level keeps values on its stack and hands their address down, so no
+// level can be folded into its caller.
+__attribute__((noinline, noipa)) int Descend(int nDepth, volatile int* pAbove)
+{
+    volatile int values[4] = {nDepth, nDepth * 3, pAbove ? pAbove[0] : 7, 0x5EED};
+    if (nDepth == 0)
+        NullWrite();
+    else
+        Descend(nDepth - 1, values);
+    return values[1] + values[2];
+}
+
+DWORD WINAPI FaultingThread(void*)
+{
+    NullWrite();
+    return 0;
+}
+
+#ifdef _WIN64
+// Wine maps its own kernel stack right above every thread's stack, so a
+// thread's stack never ends in unreadable memory there. A fiber's stack is a
+// reservation of its own; the fiber reserves the address space right above
+// it as well, before anything else can be placed there, so that its stack
+// ends where reading ends. A fault in a fiber does not reach the process's
+// top-level filter under Wine, so the fiber's first frame does what a
+// thread's start does on Windows: it hands the fault to
+// UnhandledExceptionFilter.
+extern "C" EXCEPTION_DISPOSITION ProbeFiberHandler(EXCEPTION_RECORD* pRecord, void*, CONTEXT* pContext, void*)
+{
+    EXCEPTION_POINTERS ep = {pRecord, pContext};
+    ::UnhandledExceptionFilter(&ep);
+    return ExceptionContinueSearch;
+}
+
+__attribute__((noinline, noipa)) void WINAPI TopFiber(void*)
+{
+    __asm__ __volatile__(".seh_handler ProbeFiberHandler, @except\n\t.text\n");
+    void* pStackTop;
+    __asm__("movq %%gs:8, %0" : "=r"(pStackTop));   // the TEB's StackBase
+    if (!::VirtualAlloc(pStackTop, 64 * 1024, MEM_RESERVE, PAGE_NOACCESS))
+        ::ExitProcess(5);
+    volatile int* volatile p = nullptr;
+    *p = 0x70B;
+}
+
+DWORD WINAPI TopThread(void*)
+{
+    if (!::ConvertThreadToFiber(nullptr))
+        ::ExitProcess(4);
+    void* pFiber = ::CreateFiberEx(64 * 1024, 1024 * 1024, 0, TopFiber, nullptr);
+    if (!pFiber)
+        ::ExitProcess(4);
+    ::SwitchToFiber(pFiber);
+    return 0;
+}
+#else
+__attribute__((noinline, noipa)) DWORD WINAPI TopThread(void*)
+{
+    volatile int* volatile p = nullptr;
+    *p = 0x70B;
+    return 0;
+}
+#endif
+
+class CProbeApp : public CWinApp {
+public:
+    BOOL InitInstance() override
+    {
+        ::SetUnhandledExceptionFilter(CrashFilter);
+        if (strcmp(s_pszMode, "main") == 0) {
+            NullWrite();
+        } else if (strcmp(s_pszMode, "deep") == 0) {
+            Descend(20, nullptr);
+        } else if (strcmp(s_pszMode, "thread") == 0 || strcmp(s_pszMode, "top") == 0) {
+            LPTHREAD_START_ROUTINE pfn = s_pszMode[0] == 't' && s_pszMode[1] == 'h' ? FaultingThread : TopThread;
+            HANDLE hThread = ::CreateThread(nullptr, 0, pfn, nullptr, 0, nullptr);
+            if (!hThread)
+                ::ExitProcess(4);
+            ::CloseHandle(hThread);
+            return TRUE;   // the main thread goes on pumping messages
+        }
+        ::ExitProcess(2);
+    }
+};
+
+CProbeApp s_app;
+
+}
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+{
+    ReadMode();
+    return AfxWinMain(hInstance);
+}
