@@ -19,6 +19,11 @@ public:
     // How many pixels of the sub-rectangle (relative coordinates, clipped to
     // the capture) have exactly the colour cr.
     int Count(const RECT& rc, COLORREF cr) const;
+    // Same size and every pixel the same.
+    bool SameAs(const CScreenCapture& other) const
+    {
+        return m_nWidth == other.m_nWidth && m_nHeight == other.m_nHeight && m_bits == other.m_bits;
+    }
     // The bounding box of all pixels of colour cr; false when there is none.
     bool Bounds(COLORREF cr, RECT& rcOut) const;
 
