@@ -92,3 +92,32 @@ TEST_F(BatchOfCommands, TextSurvivesCancelAndCancelRunsNothing)
     EXPECT_EQ(lines[0], ">adb devices") << Describe(lines);
     EXPECT_EQ(CountExitLines(lines), 1) << Describe(lines);
 }
+
+TEST_F(BatchOfCommands, EscStopsTheRunningLineAndDropsTheRest)
+{
+    const std::string strBatch = "--sim-sleep 5000\r\nget-state\r\nget-serialno\r\n";
+    ASSERT_TRUE(PutClipboardText(strBatch));
+    HWND hDlg = OpenDialog();
+    ASSERT_NE(hDlg, nullptr);
+    UserInput::Chord({ VK_MENU }, 'L');
+    ASSERT_TRUE(WaitEditText(hDlg, ""));
+    UserInput::Chord({ VK_MENU }, 'P');
+    ASSERT_TRUE(WaitEditText(hDlg, strBatch)) << EditText(hDlg);
+    UserInput::Chord({ VK_MENU }, 'O');
+    ASSERT_TRUE(WaitClosed(hDlg));
+    ASSERT_TRUE(Kb().WaitLamp(LampColour::Red, 5000));
+    Kb().Press(VK_ESCAPE);
+    ASSERT_TRUE(Kb().WaitLamp(LampColour::Green, 10000));
+
+    // Whatever else would run has had its chance once a later command has
+    // run and ended.
+    ScreenLines lines;
+    ASSERT_TRUE(RunAndWait("--sim-write done\\r\\n", 2, lines));
+    lines = WithoutServerNotes(lines);
+    EXPECT_EQ(lines[0], ">adb --sim-sleep 5000");
+    EXPECT_GE(FindLine(lines, "!Abort command"), 0) << Describe(lines);
+    EXPECT_GE(FindLine(lines, "!Abort batch"), 0) << Describe(lines);
+    EXPECT_EQ(FindLine(lines, ">adb get-state"), -1) << Describe(lines);
+    EXPECT_EQ(FindLine(lines, ">adb get-serialno"), -1) << Describe(lines);
+    EXPECT_EQ(CountExitLines(lines), 2) << Describe(lines);
+}

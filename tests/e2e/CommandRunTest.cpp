@@ -127,3 +127,24 @@ TEST_F(CommandRun, LcdToMissingFolderPrintsSystemErrorAndRunsNothing)
     EXPECT_GT(lines[1].size(), 1u);
     EXPECT_EQ(CountExitLines(lines), 0) << Describe(lines);
 }
+
+TEST_F(CommandRun, HugeOutputKeepsWholeNewestLinesAndEndsWithExitLine)
+{
+    // About 6 MB in lines of 63 characters: more than the 4 MB screen
+    // store holds, written as fast as the pipe takes it, so lines are cut
+    // by chunk ends and the oldest are dropped.
+    ScreenLines lines;
+    ASSERT_TRUE(RunAndWait("--sim-bytes-lines --sim-bytes 6000000", 1, lines, 120000));
+    ASSERT_GT(lines.size(), 60000u);
+    EXPECT_LE(lines.size(), 4194304u / 64 + 1);
+    ExitLineInfo info;
+    ASSERT_TRUE(ParseExitLine(lines.back(), info)) << lines.back();
+    EXPECT_EQ(info.strCode, "0");
+    const std::string& strFirst = lines[0];
+    EXPECT_EQ(strFirst.size(), 63u) << strFirst;
+    size_t nBad = 0;
+    for (size_t i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i] != strFirst && nBad++ < 5)
+            ADD_FAILURE() << "line " << i << " of " << lines.size() << " differs: " << lines[i];
+    EXPECT_EQ(nBad, 0u);
+}

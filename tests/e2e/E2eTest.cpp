@@ -1,5 +1,6 @@
 #include "E2eTest.h"
 
+#include "ScreenCapture.h"
 #include "UserInput.h"
 
 CKestrelboxSession* KestrelboxTest::s_pSession = nullptr;
@@ -87,4 +88,33 @@ void KestrelboxTest::EndSharedSession()
     }
     delete s_pSession;
     s_pSession = nullptr;
+}
+
+bool KestrelboxTest::WaitNoMark()
+{
+    return WaitUntil([&] {
+        CScreenCapture cap;
+        RECT all = { 0, 0, 0, 0 };
+        if (!cap.Grab(Kb().TextArea()))
+            return false;
+        all.right = cap.Width();
+        all.bottom = cap.Height();
+        return cap.Count(all, RGB(0x3F, 0x3F, 0x3F)) == 0;
+    }, 5000);
+}
+
+::testing::AssertionResult KestrelboxTest::ReadRow(int nRow, std::string& strLine)
+{
+    UserInput::MiddleClick(Kb().CellPoint(nRow, 1), false);
+    bool bCopied = Kb().CopyScreen(strLine);
+    // A second line makes the mark a range, a third click removes it; the
+    // clicks lie apart so that none of them pairs into a double click.
+    int nOther = nRow >= 4 ? nRow - 3 : nRow + 3;
+    UserInput::MiddleClick(Kb().CellPoint(nOther, 6), false);
+    UserInput::MiddleClick(Kb().CellPoint(nRow, 12), false);
+    if (!bCopied)
+        return ::testing::AssertionFailure() << "no copy of row " << nRow;
+    if (!WaitNoMark())
+        return ::testing::AssertionFailure() << "the mark of row " << nRow << " did not go away";
+    return ::testing::AssertionSuccess();
 }

@@ -22,6 +22,13 @@ protected:
     ::testing::AssertionResult RunAndWait(const char* pszLine, int nExitLines, ScreenLines& lines,
                                           DWORD dwMs = 20000);
 
+    // The stored line shown in a visible row, read the way a user can: mark
+    // that one line, copy it, and take the mark away again. Needs a screen
+    // without a mark.
+    ::testing::AssertionResult ReadRow(int nRow, std::string& strLine);
+    // Waits until no row shows the marked background.
+    bool WaitNoMark();
+
     static CKestrelboxSession* s_pSession;
 
 private:

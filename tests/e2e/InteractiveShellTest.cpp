@@ -70,3 +70,19 @@ TEST_F(InteractiveShell, LocalDirStaysLocalWhileShellRuns)
     ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 2; }, lines))
         << Describe(lines);
 }
+
+TEST_F(InteractiveShell, EscAbortsTheShellAndBringsBackTheAdbMode)
+{
+    Kb().EnterLine("shell");
+    ScreenLines lines;
+    ASSERT_TRUE(Kb().WaitForScreen(EndsWithPrompt, lines)) << Describe(lines);
+    Kb().Press(VK_ESCAPE);
+    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines))
+        << Describe(lines);
+    EXPECT_GE(FindLine(lines, "!Abort shell"), 0) << Describe(lines);
+    // The "exit" written to the shell is not echoed.
+    EXPECT_EQ(FindLine(lines, ">exit"), -1) << Describe(lines);
+    EXPECT_EQ(FindLine(lines, "!Abort command"), -1) << Describe(lines);
+    ASSERT_TRUE(RunAndWait("get-state", 2, lines));
+    EXPECT_GE(FindLine(lines, ">adb get-state"), 0) << Describe(lines);
+}

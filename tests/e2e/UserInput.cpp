@@ -171,4 +171,26 @@ void LeftDoubleClick(POINT pt)
     SendMouseButtons(pt, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 2);
 }
 
+void Wheel(POINT pt, int nDelta)
+{
+    MoveMouse(pt);
+    INPUT in = MouseInput(pt, MOUSEEVENTF_WHEEL);
+    in.mi.mouseData = DWORD(nDelta);
+    ::SendInput(1, &in, sizeof(in));
+}
+
+void LeftDrag(POINT ptFrom, POINT ptTo)
+{
+    MoveMouse(ptFrom);
+    std::vector<INPUT> in { MouseInput(ptFrom, MOUSEEVENTF_LEFTDOWN) };
+    Send(in);
+    const int kSteps = 8;
+    for (int i = 1; i <= kSteps; ++i) {
+        POINT pt = { ptFrom.x + (ptTo.x - ptFrom.x) * i / kSteps, ptFrom.y + (ptTo.y - ptFrom.y) * i / kSteps };
+        MoveMouse(pt);
+    }
+    in[0] = MouseInput(ptTo, MOUSEEVENTF_LEFTUP);
+    Send(in);
+}
+
 } // namespace UserInput

@@ -24,5 +24,11 @@ bool MoveMouse(POINT pt);
 void MiddleClick(POINT pt, bool bWithCtrl);
 void LeftClick(POINT pt);
 void LeftDoubleClick(POINT pt);
+// Turns the wheel by nDelta (120 per notch, positive away from the user)
+// with the pointer at pt.
+void Wheel(POINT pt, int nDelta);
+// Presses the left button at ptFrom, moves to ptTo in a few steps and
+// releases it there.
+void LeftDrag(POINT ptFrom, POINT ptTo);
 
 } // namespace UserInput
