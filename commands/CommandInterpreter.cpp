@@ -13,6 +13,30 @@ bool IsWord(const CString& s, const char* pszWord)
 {
     return s.CompareNoCase(pszWord) == 0;
 }
+
+// The current folder in the OEM code page, as Print expects its texts. The
+// ANSI call fails for a folder longer than MAX_PATH, the wide one does not.
+bool CurrentFolderOem(CString& strDir)
+{
+    DWORD n = ::GetCurrentDirectoryW(0, nullptr);
+    if (n == 0)
+        return false;
+    std::vector<wchar_t> wide(n + 1);
+    DWORD got = ::GetCurrentDirectoryW(n + 1, wide.data());
+    if (got == 0)
+        return false;
+    if (got > n) {
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return false;
+    }
+    int m = ::WideCharToMultiByte(CP_OEMCP, 0, wide.data(), int(got), nullptr, 0, nullptr, nullptr);
+    if (m <= 0)
+        return false;
+    std::vector<char> oem(size_t(m) + 1);
+    ::WideCharToMultiByte(CP_OEMCP, 0, wide.data(), int(got), oem.data(), m, nullptr, nullptr);
+    strDir = CString(oem.data(), m);
+    return true;
+}
 }
 
 CCommandInterpreter::CCommandInterpreter(CMainWnd* pOwner)
@@ -102,19 +126,15 @@ void CCommandInterpreter::ChangeDirectory(CString& strLine)
 {
     strLine.Delete(0, 3);
     strLine.TrimLeft();
-    if (!strLine.IsEmpty() && !::SetCurrentDirectoryA(strLine)) {
+    CString dir;
+    if ((!strLine.IsEmpty() && !::SetCurrentDirectoryA(strLine)) || !CurrentFolderOem(dir)) {
         ReportLastError();
+        // The rest of a batch was written for the folder it could not enter;
+        // it must not run later, there or anywhere.
+        m_pOwner->m_batch.Stop();
         return;
     }
-    // Ask for the length first: a directory may be longer than MAX_PATH.
-    DWORD n = ::GetCurrentDirectoryA(0, nullptr);
-    std::vector<char> dir(n + 1);
-    DWORD got = n ? ::GetCurrentDirectoryA(n + 1, dir.data()) : 0;
-    if (got == 0 || got > n) {
-        ReportLastError();
-        return;
-    }
-    m_pOwner->m_view.Print(dir.data());
+    m_pOwner->m_view.Print(dir);
     if (m_pOwner->m_hWnd)
         ::SendMessageA(m_pOwner->m_hWnd, UM_BATCHNEXT, 0, 0);
 }

@@ -1,0 +1,263 @@
+#pragma once
+// A real main window for tests that drive the program as the user does:
+// lines typed into the command line, keys that go through the message
+// loop's pre-translation, the adb imitation as the child, modal dialogs
+// worked from a second thread, and the screen's lines read back.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Busy.h"
+#include "app/MainWnd.h"
+#include "framework/WinApp.h"
+#include "settings/AppConfig.h"
+#include "support/TestWindows.h"
+
+// The folder of the adb imitation, built beside the test program, ending in
+// a backslash.
+inline std::string AdbSimFolder()
+{
+    char exe[MAX_PATH];
+    DWORD n = ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string dir(exe, n < MAX_PATH ? n : 0);
+    return dir.substr(0, dir.find_last_of('\\') + 1) + "adbsim\\";
+}
+
+// Puts the adb imitation first on this process's search path, once.
+inline void PutAdbImitationOnPath()
+{
+    std::string dir = AdbSimFolder();
+    dir.pop_back();
+    std::vector<char> path(32768);
+    DWORD m = ::GetEnvironmentVariableA("PATH", path.data(), DWORD(path.size()));
+    std::string now(path.data(), m < path.size() ? m : 0);
+    if (now.compare(0, dir.size() + 1, dir + ";") != 0)
+        ::SetEnvironmentVariableA("PATH", (dir + ";" + now).c_str());
+}
+
+// Handles this thread's messages as the program's loop does (pre-translation
+// first) until pred() holds or dwTimeout ms pass.
+inline bool PumpKeysUntil(const std::function<bool()>& pred, DWORD dwTimeout = 10000)
+{
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (CWinApp::WalkPreTranslate(&msg))
+                continue;
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        if (pred())
+            return true;
+        if (::GetTickCount() - start > dwTimeout)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+inline void PumpKeysPending()
+{
+    PumpKeysUntil([] { return true; }, 0);
+}
+
+// Polls from any thread until pred() holds or dwTimeout ms pass.
+inline bool WaitFor(const std::function<bool()>& pred, DWORD dwTimeout = 10000)
+{
+    DWORD start = ::GetTickCount();
+    while (!pred()) {
+        if (::GetTickCount() - start > dwTimeout)
+            return false;
+        ::Sleep(2);
+    }
+    return true;
+}
+
+// Works a modal dialog from a second thread: waits until a dialog with the
+// caption exists (and is not hNot), then calls fn with it. The test thread
+// meanwhile runs the dialog's modal loop.
+class CDialogDriver {
+public:
+    CDialogDriver(const char* pszCaption, std::function<void(HWND)> fn, HWND hNot = nullptr)
+        : m_strCaption(pszCaption)
+    {
+        m_thread = std::thread([this, fn, hNot] {
+            HWND h = nullptr;
+            if (WaitFor([&] {
+                    h = ::FindWindowA("#32770", m_strCaption.c_str());
+                    return h && h != hNot && ::IsWindowVisible(h);
+                })) {
+                m_hDlg = h;
+                fn(h);
+            }
+            m_bDone = true;
+        });
+    }
+    ~CDialogDriver() { Join(); }
+    void Join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    HWND Found() const { return m_hDlg; }
+
+    // Helpers for fn, all safe on the driver thread.
+    static std::string Text(HWND h)
+    {
+        int n = int(::SendMessageA(h, WM_GETTEXTLENGTH, 0, 0));
+        std::string s(size_t(n) + 1, '\0');
+        int got = int(::SendMessageA(h, WM_GETTEXT, WPARAM(n + 1), LPARAM(&s[0])));
+        s.resize(size_t(got > 0 ? got : 0));
+        return s;
+    }
+    static void Click(HWND hDlg, int nId) { ::PostMessageA(::GetDlgItem(hDlg, nId), BM_CLICK, 0, 0); }
+    static bool Checked(HWND hDlg, int nId)
+    {
+        return ::SendMessageA(::GetDlgItem(hDlg, nId), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    // Waits until the dialog window has gone.
+    static bool WaitGone(HWND hDlg) { return WaitFor([hDlg] { return !::IsWindow(hDlg); }); }
+
+    std::atomic<bool> m_bDone{ false };
+
+private:
+    std::string m_strCaption;
+    std::atomic<HWND> m_hDlg{ nullptr };
+    std::thread m_thread;
+};
+
+// The raw bytes of the clipboard's CF_TEXT up to its terminating zero, and
+// whether that zero lies inside the block.
+inline bool ClipboardBytes(std::string& out)
+{
+    out.clear();
+    if (!::OpenClipboard(nullptr))
+        return false;
+    bool ok = false;
+    HANDLE h = ::GetClipboardData(CF_TEXT);
+    if (h) {
+        const char* p = static_cast<const char*>(::GlobalLock(h));
+        if (p) {
+            size_t cap = ::GlobalSize(h);
+            size_t len = strnlen(p, cap);
+            out.assign(p, len);
+            ok = len < cap;
+            ::GlobalUnlock(h);
+        }
+    }
+    ::CloseClipboard();
+    return ok;
+}
+
+inline void PutOnClipboard(const char* psz)
+{
+    size_t n = strlen(psz) + 1;
+    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, n);
+    memcpy(::GlobalLock(h), psz, n);
+    ::GlobalUnlock(h);
+    if (::OpenClipboard(nullptr)) {
+        ::EmptyClipboard();
+        if (!::SetClipboardData(CF_TEXT, h))
+            ::GlobalFree(h);
+        ::CloseClipboard();
+    } else {
+        ::GlobalFree(h);
+    }
+}
+
+// A shown main window with the adb imitation on the path, its first show
+// already spent and run numbers from 0.
+class MainWndFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        PutAdbImitationOnPath();
+        CMainWnd::s_bFirstShow = false;
+        CProcessRunner::s_nNextRunId = 0;
+        g_bBusy = false;
+        ASSERT_TRUE(main.CreateMain());
+        main.ShowWindow(SW_SHOW);
+        ::SetForegroundWindow(main.m_hWnd);
+        main.m_panel.m_edit.SetFocus();
+        PumpPending();
+    }
+
+    void TearDown() override
+    {
+        if (!main.m_hWnd)
+            return;
+        main.m_interp.AbortAll();
+        EXPECT_TRUE(WaitIdle());
+        main.ShowWindow(SW_HIDE);
+        main.DestroyWindow();
+        g_bBusy = false;
+    }
+
+    HWND Edit() const { return main.m_panel.m_edit.m_hWnd; }
+    std::string EditText() const { return CDialogDriver::Text(Edit()); }
+
+    // A key pressed in the command line with the given modifiers held.
+    void Press(UINT nKey, bool bCtrl = false, bool bShift = false)
+    {
+        SetKeyDown(VK_CONTROL, bCtrl);
+        SetKeyDown(VK_SHIFT, bShift);
+        ::PostMessageA(Edit(), WM_KEYDOWN, nKey, 1);
+        PumpKeysPending();
+        SetKeyDown(VK_CONTROL, false);
+        SetKeyDown(VK_SHIFT, false);
+    }
+
+    // Types a line into the command line and presses Enter.
+    void Type(const char* pszLine)
+    {
+        ::SetWindowTextA(Edit(), pszLine);
+        Press(VK_RETURN);
+    }
+
+    std::vector<std::string> Lines()
+    {
+        CSingleLock lock(main.m_view.m_lock);
+        std::vector<std::string> out;
+        for (const char* p = main.m_view.m_store.NextLine(nullptr); p; p = main.m_view.m_store.NextLine(p))
+            out.emplace_back(p);
+        return out;
+    }
+
+    int IndexOfLine(const std::string& s)
+    {
+        std::vector<std::string> lines = Lines();
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i] == s)
+                return int(i);
+        return -1;
+    }
+
+    // Waits (handling messages) until the screen has a line equal to s.
+    bool WaitForLine(const std::string& s, DWORD dwTimeout = 15000)
+    {
+        return PumpKeysUntil([&] { return IndexOfLine(s) >= 0; }, dwTimeout);
+    }
+
+    static std::string ExitLine(int nRun, int nCode)
+    {
+        return "\x02#" + std::to_string(nRun) + " ExitCode: " + std::to_string(nCode);
+    }
+
+    // Both runners idle and their reader threads gone.
+    bool WaitIdle(DWORD dwTimeout = 15000)
+    {
+        CCommandInterpreter& in = main.m_interp;
+        bool ok = PumpKeysUntil([&] { return !in.m_cmdRunner.IsRunning() && !in.IsShellRunning(); }, dwTimeout);
+        ok = in.m_cmdRunner.WaitForReader(dwTimeout) && ok;
+        ok = in.m_shellRunner.WaitForReader(dwTimeout) && ok;
+        PumpKeysPending();
+        return ok;
+    }
+
+    CMainWnd main;
+};

@@ -1,0 +1,367 @@
+// What a typed line means, seen on a real main window: the echo on the
+// screen, the command line that runs, the modes and prompts, the local
+// commands, the interactive shell, abort and help.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/MainWndFixture.h"
+
+namespace {
+
+class Interpreter : public MainWndFixture {
+protected:
+    bool WaitBusy() { return PumpKeysUntil([] { return g_bBusy.load(); }); }
+
+    // The current folder in the Windows code page, as the screen shows it;
+    // the wide call, since the ANSI one stops at MAX_PATH.
+    static std::string CurrentFolder()
+    {
+        DWORD n = ::GetCurrentDirectoryW(0, nullptr);
+        std::wstring w(n, L'\0');
+        DWORD got = ::GetCurrentDirectoryW(n, &w[0]);
+        w.resize(got < n ? got : 0);
+        int m = ::WideCharToMultiByte(CP_ACP, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
+        std::string s(size_t(m > 0 ? m : 0), '\0');
+        if (m > 0)
+            ::WideCharToMultiByte(CP_ACP, 0, w.data(), int(w.size()), &s[0], m, nullptr, nullptr);
+        return s;
+    }
+
+    // The system's own text for an error, as ReportLastError should print it.
+    static std::string SystemText(DWORD dwError)
+    {
+        char* p = nullptr;
+        DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS | 255,
+                                   nullptr, dwError, 0x400, reinterpret_cast<char*>(&p), 0, nullptr);
+        std::string s(p ? p : "", n);
+        if (p)
+            ::LocalFree(p);
+        return s;
+    }
+};
+
+const char* const kHelp[] = {
+    "            [Commands]",
+    "dir [parm]            - Local dir command",
+    "lcd [parm]            - Local cd  command",
+    "                [Keys]",
+    "F3                    - Find next",
+    "F4                    - Clear screen",
+    "Ctrl-F                - Find dialog",
+    "Shift-F3              - Find previous",
+    "Ctrl-B                - Batch of commands",
+    "Ctrl-PgUp/Ctrl-PgDown - Walk history",
+    "Shift-Ctrl-PgUp       - Clear history",
+    "               [Mouse]",
+    "Dbl click             - Copy word to cmdline",
+    "Middle click          - Mark line[s]",
+    "Ctrl + Middle click   - Copy to clipboard",
+};
+
+} // namespace
+
+TEST_F(Interpreter, WordsRunBehindTheAdbPrefixTrimmedOrNot)
+{
+    Type("devices");
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 0)));
+    std::vector<std::string> lines = Lines();
+    EXPECT_EQ(lines[0], "\x03" "adb devices");
+    EXPECT_EQ(main.m_interp.m_cmdRunner.m_strCommand, CString("adb devices"));
+    EXPECT_GE(IndexOfLine("List of devices attached"), 1);
+
+    Type("  devices  ");
+    ASSERT_TRUE(WaitForLine(ExitLine(1, 0)));
+    lines = Lines();
+    EXPECT_EQ(lines[size_t(IndexOfLine(ExitLine(0, 0)) + 1)], "\x03" "adb devices");
+    EXPECT_EQ(main.m_interp.m_cmdRunner.m_strCommand, CString("adb devices"));
+}
+
+TEST_F(Interpreter, AdbWordKeepsItsLettersAndOnlyTheFolderGoesInFront)
+{
+    std::string dir = AdbSimFolder();
+    main.m_interp.m_strAdbDir = dir.c_str();
+    Type("ADB version");
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 0)));
+    EXPECT_EQ(Lines()[0], "\x03" + dir + "ADB version");
+    EXPECT_EQ(std::string(main.m_interp.m_cmdRunner.m_strCommand), dir + "ADB version");
+
+    Type("version");
+    ASSERT_TRUE(WaitForLine(ExitLine(1, 0)));
+    EXPECT_GE(IndexOfLine("\x03" + dir + "adb version"), 0);
+
+    Type("dir /w");
+    ASSERT_TRUE(WaitForLine(ExitLine(2, 0)));
+    EXPECT_GE(IndexOfLine("\x03" "dir /w"), 0) << "dir is echoed as typed";
+    EXPECT_EQ(main.m_interp.m_cmdRunner.m_strCommand, CString("cmd /c dir /w")) << "no adb folder in front";
+}
+
+TEST_F(Interpreter, BlankLinesEchoAnEmptyLineAndRunNothing)
+{
+    Type("");
+    Type("  \t  ");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{ "", "" }));
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 0);
+    EXPECT_FALSE(main.m_interp.m_cmdRunner.IsRunning());
+    EXPECT_FALSE(main.m_interp.IsShellRunning());
+}
+
+TEST_F(Interpreter, PmModePrefixesEveryWordUntilExit)
+{
+    Type("pm");
+    EXPECT_STREQ(main.m_interp.GetPrompt(), "adb shell pm ");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{ "\x03" "pm" }));
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 0) << "a mode word runs nothing";
+
+    Type("list packages");
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 0)));
+    EXPECT_EQ(main.m_interp.m_cmdRunner.m_strCommand, CString("adb shell pm list packages"));
+    EXPECT_GE(IndexOfLine("\x03" "adb shell pm list packages"), 0);
+
+    Type("shell");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_GE(IndexOfLine("\x03" "adb shell pm shell"), 0);
+    EXPECT_EQ(main.m_interp.m_cmdRunner.m_strCommand, CString("adb shell pm shell"));
+    EXPECT_FALSE(main.m_interp.IsShellRunning()) << "in pm mode shell is an ordinary word";
+    EXPECT_EQ(main.m_interp.m_mode, ModePm);
+
+    Type("EXIT");
+    EXPECT_EQ(main.m_interp.m_mode, ModeAdb);
+    EXPECT_STREQ(main.m_interp.GetPrompt(), "adb ");
+    EXPECT_EQ(Lines().back(), "\x03" "EXIT");
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 2);
+}
+
+TEST_F(Interpreter, ShellWithWordsRunsOnceOnTheCommandRunner)
+{
+    Type("shell ls");
+    EXPECT_FALSE(main.m_interp.IsShellRunning());
+    EXPECT_EQ(main.m_interp.m_mode, ModeAdb);
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 0)));
+    EXPECT_EQ(Lines()[0], "\x03" "adb shell ls");
+    EXPECT_EQ(main.m_interp.m_cmdRunner.m_strCommand, CString("adb shell ls"));
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 1);
+}
+
+TEST_F(Interpreter, BareShellFeedsTypedLinesToTheInteractiveShell)
+{
+    Type("shell");
+    ASSERT_TRUE(main.m_interp.IsShellRunning());
+    EXPECT_EQ(main.m_interp.m_mode, ModeShell);
+    EXPECT_STREQ(main.m_interp.GetPrompt(), "adb shell ");
+    EXPECT_EQ(main.m_interp.m_shellRunner.m_strCommand, CString("adb shell "));
+    EXPECT_TRUE(main.m_interp.m_shellRunner.m_bUtf8);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{ "\x03" "shell" }));
+
+    // The device name comes back from the device in UTF-8 and stands on the
+    // screen in the letters of the Windows code page.
+    Type("getprop persist.sys.device_name");
+    const std::string name = "Caf\xE9 \xD1" "and\xFA";
+    ASSERT_TRUE(PumpKeysUntil([&] {
+        for (const std::string& s : Lines())
+            if (s.size() >= name.size() && s.compare(s.size() - name.size(), name.size(), name) == 0)
+                return true;
+        return false;
+    })) << ::testing::PrintToString(Lines());
+    EXPECT_GE(IndexOfLine("\x03" "getprop persist.sys.device_name"), 0) << "no prefix in front of shell input";
+    EXPECT_FALSE(g_bBusy) << "the shell's runs are quiet: the lamp stays green";
+    EXPECT_FALSE(main.m_interp.m_cmdRunner.IsRunning());
+
+    Type("dir");
+    ASSERT_TRUE(WaitForLine(ExitLine(1, 0)));
+    EXPECT_EQ(main.m_interp.m_cmdRunner.m_strCommand, CString("cmd /c dir"));
+    Type("lcd");
+    EXPECT_EQ(Lines().back(), CurrentFolder()) << "lcd stays local while the shell runs";
+
+    Type("exit");
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 0)));
+    EXPECT_TRUE(WaitIdle());
+    EXPECT_EQ(main.m_interp.m_mode, ModeAdb);
+    EXPECT_STREQ(main.m_interp.GetPrompt(), "adb ");
+}
+
+TEST_F(Interpreter, ShellThatEndedByItselfLeavesShellModeForOneShotRuns)
+{
+    Type("shell");
+    ASSERT_TRUE(main.m_interp.IsShellRunning());
+    // The shell's own way out, not the mode word: the mode stays.
+    main.m_interp.m_shellRunner.WriteLine("exit 3");
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 3)));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(main.m_interp.m_mode, ModeShell);
+
+    Type("whoami");
+    ASSERT_TRUE(WaitForLine(ExitLine(1, 0)));
+    EXPECT_EQ(main.m_interp.m_cmdRunner.m_strCommand, CString("adb shell whoami"));
+    EXPECT_GE(IndexOfLine("shell"), 0);
+    Type("exit");
+    EXPECT_EQ(main.m_interp.m_mode, ModeAdb);
+}
+
+TEST_F(Interpreter, LcdAlonePrintsTheFolderAndLcdDotDotTheParent)
+{
+    std::string before = CurrentFolder();
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    std::string dir = std::string(temp) + "kb lcd test";
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    ASSERT_TRUE(::SetCurrentDirectoryA(dir.c_str()));
+    std::string here = CurrentFolder();
+
+    Type("lcd");
+    Type("LCD ..");
+    std::string parent = CurrentFolder();
+    ::SetCurrentDirectoryA(before.c_str());
+    ::RemoveDirectoryA(dir.c_str());
+
+    EXPECT_EQ(Lines(), (std::vector<std::string>{ "\x03" "lcd", here, "\x03" "LCD ..", parent }));
+    EXPECT_EQ(here.substr(0, parent.size()), parent);
+    EXPECT_GT(here.size(), parent.size());
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 0);
+}
+
+TEST_F(Interpreter, LcdShowsAFolderWithLettersBeyondAsciiAsTyped)
+{
+    std::string before = CurrentFolder();
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    std::string dir = std::string(temp) + "kb caf\xE9";
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    ASSERT_TRUE(::SetCurrentDirectoryA(dir.c_str()));
+    Type("lcd");
+    ::SetCurrentDirectoryA(before.c_str());
+    ::RemoveDirectoryA(dir.c_str());
+    std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], dir);
+}
+
+TEST_F(Interpreter, LcdToAMissingFolderPrintsTheSystemTextAndStopsTheBatch)
+{
+    const char* pszMissing = "C:\\kb no such folder\\deeper";
+    std::string before = CurrentFolder();
+    ASSERT_FALSE(::SetCurrentDirectoryA(pszMissing));
+    std::string text = SystemText(::GetLastError());
+    ASSERT_FALSE(text.empty());
+
+    std::string batch = std::string("lcd ") + pszMissing + "\r\nversion\r\n";
+    main.m_batch.Start(&main, batch.c_str());
+    PumpKeysPending();
+    std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines[0], std::string("\x03" "lcd ") + pszMissing);
+    EXPECT_EQ(lines[1], "\x01" + text);
+    EXPECT_EQ(lines[1].find_first_of("\r\n"), std::string::npos) << "the error text is one line";
+    EXPECT_EQ(CurrentFolder(), before);
+    EXPECT_FALSE(main.m_batch.IsActive()) << "the rest of the batch must not run later in the wrong folder";
+
+    // A later command's end does not wake the rest of the batch.
+    Type("version");
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 0)));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 1);
+}
+
+TEST_F(Interpreter, LcdPrintsAFolderLongerThan260BytesWhole)
+{
+    std::string before = CurrentFolder();
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    ASSERT_TRUE(::SetCurrentDirectoryA(temp));
+    const std::string step(60, 'd');
+    int nDepth = 0;
+    while (CurrentFolder().size() <= 300 && nDepth < 10) {
+        ::CreateDirectoryA(step.c_str(), nullptr);
+        if (!::SetCurrentDirectoryA(step.c_str()))
+            break;
+        nDepth++;
+    }
+    std::string deep = CurrentFolder();
+    bool bDeep = deep.size() > 300;
+    if (bDeep)
+        Type("lcd");
+    std::vector<std::string> lines = Lines();
+    for (int i = 0; i < nDepth; ++i) {
+        ::SetCurrentDirectoryA("..");
+        ::RemoveDirectoryA(step.c_str());
+    }
+    ::SetCurrentDirectoryA(before.c_str());
+    ASSERT_TRUE(bDeep) << "the system would not enter a folder deeper than " << deep.size() << " bytes, depth "
+                       << nDepth << ", error " << ::GetLastError();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], deep);
+}
+
+TEST_F(Interpreter, AbortAllEndsCommandShellAndBatchInThatOrder)
+{
+    Type("shell");
+    ASSERT_TRUE(main.m_interp.IsShellRunning());
+    // While the shell runs the batch's first line goes to the shell, and the
+    // rest waits; a command of the command runner runs beside them.
+    main.m_batch.Start(&main, "whoami\r\nversion\r\n");
+    ASSERT_TRUE(main.m_batch.IsActive());
+    ASSERT_TRUE(main.m_interp.m_cmdRunner.Start("adb --sim-sleep 20000"));
+    ASSERT_TRUE(WaitBusy());
+    size_t nBefore = Lines().size();
+
+    Press(VK_ESCAPE);
+    std::vector<std::string> lines = Lines();
+    std::vector<std::string> aborts;
+    for (size_t i = nBefore; i < lines.size(); ++i)
+        if (lines[i].compare(0, 7, "\x01" "Abort ") == 0)
+            aborts.push_back(lines[i]);
+    EXPECT_EQ(aborts, (std::vector<std::string>{ "\x01" "Abort command", "\x01" "Abort shell", "\x01" "Abort batch" }));
+    EXPECT_EQ(IndexOfLine("\x03" "exit"), -1) << "the exit written to the shell is not echoed";
+    EXPECT_EQ(main.m_interp.m_mode, ModeAdb);
+    EXPECT_STREQ(main.m_interp.GetPrompt(), "adb ");
+    EXPECT_FALSE(main.m_batch.IsActive());
+
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_GE(IndexOfLine(ExitLine(1, 255)), 0) << "the killed command still reports its end";
+    EXPECT_FALSE(g_bBusy);
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 2) << "the batch's second line never ran";
+}
+
+TEST_F(Interpreter, AbortWithNothingRunningPrintsNothing)
+{
+    Press(VK_ESCAPE);
+    EXPECT_TRUE(Lines().empty());
+}
+
+TEST_F(Interpreter, HelpPrintsFifteenInfoLinesAndAnEmptyOneButNotWhileBusy)
+{
+    Press(VK_F1);
+    std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 16u);
+    for (size_t i = 0; i < 15; ++i) {
+        EXPECT_EQ(lines[i], std::string("\x02") + kHelp[i]);
+        if (kHelp[i][0] != ' ') {
+            EXPECT_EQ(std::string(kHelp[i]).find(" - "), 21u) << "the dash stands in column 23: " << kHelp[i];
+        }
+    }
+    EXPECT_EQ(lines[15], "") << "the empty line carries no code";
+    EXPECT_EQ(main.m_view.m_nCode, 0);
+
+    Type("--sim-sleep 20000");
+    ASSERT_TRUE(WaitBusy());
+    size_t n = Lines().size();
+    Press(VK_F1);
+    EXPECT_EQ(Lines().size(), n);
+}
+
+TEST_F(Interpreter, ProgramThatDoesNotExistPrintsOneErrorLine)
+{
+    main.m_interp.m_strAdbDir = "C:\\kb no such folder\\";
+    Type("devices");
+    ASSERT_TRUE(PumpKeysUntil([&] { return Lines().size() >= 2; }));
+    ASSERT_TRUE(WaitIdle());
+    std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines[0], "\x03" "C:\\kb no such folder\\adb devices");
+    EXPECT_EQ(lines[1][0], '\x01');
+    EXPECT_GT(lines[1].size(), 1u);
+    EXPECT_EQ(lines[1].find_first_of("\r\n"), std::string::npos);
+    EXPECT_FALSE(g_bBusy) << "the lamp does not change";
+}
