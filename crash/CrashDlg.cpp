@@ -48,6 +48,10 @@ BOOL CCrashDlg::OnInitDialog()
     CenterWindow();
     HWND hEdit = GetDlgItem(IDC_CRASH_EDIT);
     ::SendMessageA(hEdit, WM_SETFONT, WPARAM(m_font.GetSafeHandle()), TRUE);
+    // Wine's edit is left scrolled sideways once the long text is in; the
+    // report is read from its left edge.
+    ::SendMessageA(hEdit, EM_SETSEL, 0, 0);
+    ::SendMessageA(hEdit, EM_SCROLLCARET, 0, 0);
     // The dialog manager selects the whole text when it gives the edit the
     // focus, after this returns; the posted message undoes that.
     ::PostMessageA(hEdit, EM_SETSEL, WPARAM(-1), LPARAM(-1));

@@ -872,6 +872,28 @@ TEST(CrashReportDialog, ReportIsNotLeftSelected)
         << selection().first << "-" << selection().second;
 }
 
+TEST(CrashReportDialog, ReportIsShownFromItsLeftEdge)
+{
+    CProbe probe("deep");
+    ASSERT_TRUE(probe.m_bStarted);
+    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
+    HWND hEdit = probe.Item(101);
+    // The first character's x stays negative while the text is scrolled
+    // sideways; give the posted selection time to be handled first.
+    auto firstCharX = [&] {
+        DWORD_PTR n = 0;
+        ::SendMessageTimeoutA(hEdit, EM_POSFROMCHAR, 0, 0, SMTO_ABORTIFHUNG, 5000, &n);
+        return int(short(LOWORD(n)));
+    };
+    ASSERT_TRUE(WaitFor([&] {
+        DWORD_PTR n = 0;
+        ::SendMessageTimeoutA(hEdit, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &n);
+        return LOWORD(n) == HIWORD(n);
+    }));
+    EXPECT_GE(firstCharX(), 0);
+    EXPECT_LT(firstCharX(), 10);
+}
+
 TEST(CrashReportDialog, DoubleClickCopiesWholeReportWithCrLf)
 {
     CProbe probe("deep");
