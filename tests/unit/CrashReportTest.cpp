@@ -912,9 +912,20 @@ TEST(CrashReportDialog, DoubleClickCopiesWholeReportWithCrLf)
         return strClip != "before";
     }));
     EXPECT_EQ(strReport, strClip);
-    EXPECT_NE(std::string::npos, strClip.find("\r\n"));
-    EXPECT_EQ(std::string::npos, strClip.find('\n', strClip.find_last_of('\r') + 2));
-    EXPECT_NE('\n', strClip.back());
+    // Every break is CR LF, and none follows the last line.
+    size_t nBreaks = 0;
+    for (size_t k = 0; k < strClip.size(); ++k) {
+        if (strClip[k] == '\r') {
+            ASSERT_LT(k + 1, strClip.size());
+            EXPECT_EQ('\n', strClip[k + 1]);
+            ++nBreaks;
+        } else if (strClip[k] == '\n') {
+            ASSERT_GT(k, 0u);
+            EXPECT_EQ('\r', strClip[k - 1]);
+        }
+    }
+    EXPECT_EQ(SplitLines(strReport).size() - 1, nBreaks);
+    EXPECT_EQ(kBottomRule, strClip.substr(strClip.size() - kBottomRule.size()));
     // The edit never saw the double click, so it selected no word.
     DWORD_PTR n = 0;
     ::SendMessageTimeoutA(hEdit, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &n);
