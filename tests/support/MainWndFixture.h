@@ -90,8 +90,8 @@ public:
             HWND h = nullptr;
             if (WaitFor([&] {
                     h = ::FindWindowA("#32770", m_strCaption.c_str());
-                    return h && h != hNot && ::IsWindowVisible(h);
-                })) {
+                    return m_bStop || (h && h != hNot && ::IsWindowVisible(h));
+                }) && !m_bStop) {
                 m_hDlg = h;
                 fn(h);
             }
@@ -99,6 +99,12 @@ public:
         });
     }
     ~CDialogDriver() { Join(); }
+    // Gives up waiting for a dialog that has not come.
+    void Stop()
+    {
+        m_bStop = true;
+        Join();
+    }
     void Join()
     {
         if (m_thread.joinable())
@@ -126,6 +132,7 @@ public:
     std::atomic<bool> m_bDone{ false };
 
 private:
+    std::atomic<bool> m_bStop{ false };
     std::string m_strCaption;
     std::atomic<HWND> m_hDlg{ nullptr };
     std::thread m_thread;
