@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,7 +101,6 @@ struct AdbRun
     bool bStarted = false;
     bool bEnded = false;
     DWORD nExitCode = 0;
-    DWORD nElapsedMs = 0;
     std::string strOutput;
     HANDLE hOutput = NULL; // read end, kept open for the tests that need it
 
@@ -127,8 +127,10 @@ void ReadWaiting(HANDLE hRead, std::string& strOut)
     }
 }
 
+// nKillAfterMs, when given, terminates the child that long after its start,
+// as Kestrelbox's Esc does.
 void RunAdb(AdbRun& run, const std::string& strArgs, const std::string& strInput = std::string(),
-            const std::string& strIdleMs = "4000")
+            const std::string& strIdleMs = "4000", DWORD nKillAfterMs = INFINITE)
 {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
     HANDLE hInRead = NULL, hInWrite = NULL, hOutRead = NULL, hOutWrite = NULL;
@@ -153,7 +155,11 @@ void RunAdb(AdbRun& run, const std::string& strArgs, const std::string& strInput
     std::vector<char> env = MakeEnvironment({{"ADBSIM_IDLE_MS", strIdleMs}, {"ANDROID_ADB_SERVER_PORT", TestPort()}});
 
     DWORD nStart = GetTickCount();
-    run.bStarted = CreateProcessA(NULL, cmd.data(), NULL, NULL, TRUE, CREATE_NO_WINDOW, env.data(), NULL, &si, &pi) != 0;
+    // Under Wine, a CREATE_NO_WINDOW child killed early in its start can leave
+    // its hidden console host behind, holding the pipes; a child that will be
+    // killed runs detached, so that only adb.exe's own doing is measured.
+    DWORD nFlags = nKillAfterMs == INFINITE ? CREATE_NO_WINDOW : DETACHED_PROCESS;
+    run.bStarted = CreateProcessA(NULL, cmd.data(), NULL, NULL, TRUE, nFlags, env.data(), NULL, &si, &pi) != 0;
     CloseHandle(hInRead);
     CloseHandle(hOutWrite);
     run.hOutput = hOutRead;
@@ -170,21 +176,25 @@ void RunAdb(AdbRun& run, const std::string& strArgs, const std::string& strInput
 
     for (;;)
     {
-        DWORD nWait = WaitForSingleObject(pi.hProcess, 10);
+        DWORD nElapsed = GetTickCount() - nStart;
+        DWORD nPoll = 10;
+        if (nKillAfterMs != INFINITE)
+            nPoll = nElapsed >= nKillAfterMs ? 0 : (nKillAfterMs - nElapsed < 10 ? nKillAfterMs - nElapsed : 10);
+        DWORD nWait = WaitForSingleObject(pi.hProcess, nPoll);
         ReadWaiting(hOutRead, run.strOutput);
         if (nWait != WAIT_TIMEOUT)
         {
             run.bEnded = true;
             break;
         }
-        if (GetTickCount() - nStart > kRunBoundMs)
+        nElapsed = GetTickCount() - nStart;
+        if (nElapsed >= kRunBoundMs || (nKillAfterMs != INFINITE && nElapsed >= nKillAfterMs))
         {
             TerminateProcess(pi.hProcess, 255);
             WaitForSingleObject(pi.hProcess, 5000);
             break;
         }
     }
-    run.nElapsedMs = GetTickCount() - nStart;
     GetExitCodeProcess(pi.hProcess, &run.nExitCode);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
@@ -453,6 +463,27 @@ TEST_F(AdbSimTest, DaemonEndsByItselfWhenIdle)
     ASSERT_EQ(start.strOutput, DaemonLines());
     EXPECT_TRUE(WaitUntil(ServerGone, 10000));
     EXPECT_TRUE(WaitForPipeEnd(start.hOutput, 5000));
+}
+
+// Under Wine a child whose parent is terminated while the child starts can
+// hang for ever, holding the pipes it inherited. Clients are killed here at
+// many points of their start, most of them while they start the server;
+// afterwards, with the server stopped, every pipe must come to its end.
+TEST_F(AdbSimTest, ClientKilledWhileStartingServerLeavesNothingHoldingThePipe)
+{
+    std::vector<std::unique_ptr<AdbRun>> runs;
+    for (DWORD nKillAfterMs = 10; nKillAfterMs <= 130; nKillAfterMs += 5)
+    {
+        runs.emplace_back(new AdbRun);
+        RunAdb(*runs.back(), "get-state", std::string(), "4000", nKillAfterMs);
+        ASSERT_TRUE(runs.back()->bStarted);
+    }
+    StopServer();
+    size_t nHeld = 0;
+    for (const auto& pRun : runs)
+        if (!WaitForPipeEnd(pRun->hOutput, 3000))
+            ++nHeld;
+    EXPECT_EQ(nHeld, 0u);
 }
 
 TEST_F(AdbSimTest, UnknownCommandFailsWithTextAndStartsNoServer)

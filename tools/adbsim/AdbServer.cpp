@@ -80,29 +80,8 @@ bool CAdbServer::Connect()
     std::string strPort = std::to_string(m_nPort);
     WriteErrLine("* daemon not running; starting now at tcp:" + strPort);
 
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
-    HANDLE hReply = CreateEventW(&sa, TRUE, FALSE, NULL);
-    HANDLE hProcess = NULL;
-    if (hReply != NULL)
-    {
-        std::wstring strArgs = L"-P " + std::to_wstring(m_nPort) + L" fork-server server --reply-event " +
-                               std::to_wstring(reinterpret_cast<uintptr_t>(hReply));
-        hProcess = SpawnSelf(strArgs);
-    }
-
-    bool bStarted = false;
-    if (hProcess != NULL)
-    {
-        HANDLE waits[2] = {hReply, hProcess};
-        DWORD r = WaitForMultipleObjects(2, waits, FALSE, kStartWaitMs);
-        bStarted = (r == WAIT_OBJECT_0);
-        // A server that neither came up nor died in time is of no use to
-        // anyone and must not linger.
-        if (r == WAIT_TIMEOUT)
-            TerminateProcess(hProcess, 1);
-    }
-    CloseIf(hProcess);
-    CloseIf(hReply);
+    DWORD nError = 0;
+    bool bStarted = SpawnSelf(L"-P " + std::to_wstring(m_nPort) + L" fork-server server", kStartWaitMs, &nError);
 
     if (bStarted)
     {

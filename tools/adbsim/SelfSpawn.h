@@ -4,9 +4,20 @@
 
 #include <string>
 
-// Starts this program again, detached, with the given arguments. The child
-// inherits every inheritable handle (bInheritHandles TRUE) and gets this
-// process's standard output and error as its own, so it holds the same
-// output pipe as its parent; it gets no standard input. Returns the child's
-// process handle (the caller closes it) or NULL with the last error set.
-HANDLE SpawnSelf(const std::wstring& strArgs);
+// Starts this program again, detached, as a background process with the
+// given arguments followed by "--reply-event <handle>". The child inherits
+// every inheritable handle (bInheritHandles TRUE) and gets this process's
+// standard output and error as its own, so it holds the same output pipe as
+// its parent; it gets no standard input. The child must set the reply event
+// once it is up.
+//
+// Until then the child sits in a job that kills it if this process dies:
+// under Wine, a child whose parent is terminated while the child starts can
+// hang in its start-up for ever, holding every handle it inherited.
+//
+// True once the child has set the event within nReadyWaitMs; otherwise the
+// child is ended, *pnError says why, and the result is false.
+bool SpawnSelf(const std::wstring& strArgs, DWORD nReadyWaitMs, DWORD* pnError);
+
+// The handle value that follows "--reply-event", or NULL for a bad text.
+HANDLE ParseReplyEvent(const std::string& str);

@@ -16,6 +16,7 @@ const char kPattern[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrs
 // Longest wait a --sim-sleep or --sim-holder takes: a day, far below INFINITE.
 const uint64_t kMaxMs = 86400000ull;
 const uint64_t kMaxPairs = 1000000ull;
+const DWORD kHolderStartMs = 10000;
 
 int HexValue(char c)
 {
@@ -219,15 +220,11 @@ bool CSimScript::RunStep(const Step& step)
         return true;
     case StepHolder:
     {
-        HANDLE hProcess = SpawnSelf(L"--sim-holder-child " + std::to_wstring(step.nValue));
-        if (hProcess == NULL)
-        {
-            WriteErrLine("adbsim: cannot start the holder process (error " + std::to_string(GetLastError()) +
-                         ")");
-            return false;
-        }
-        CloseHandle(hProcess);
-        return true;
+        DWORD nError = 0;
+        if (SpawnSelf(L"--sim-holder-child " + std::to_wstring(step.nValue), kHolderStartMs, &nError))
+            return true;
+        WriteErrLine("adbsim: cannot start the holder process (error " + std::to_string(nError) + ")");
+        return false;
     }
     case StepEchoStdin:
         return EchoStdin();
@@ -243,8 +240,13 @@ int CSimScript::Run()
     return static_cast<int>(m_nExitCode);
 }
 
-int CSimScript::RunHolder(uint32_t nMs)
+int CSimScript::RunHolder(uint32_t nMs, HANDLE hReply)
 {
+    if (hReply != NULL)
+    {
+        SetEvent(hReply);
+        CloseHandle(hReply);
+    }
     Sleep(nMs);
     return 0;
 }

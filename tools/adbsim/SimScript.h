@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,8 +36,9 @@ public:
     // with a LF as every 64th byte when bLines is set.
     static std::string MakeBlock(size_t nSize, bool bLines);
 
-    // The body of the background process that --sim-holder starts.
-    static int RunHolder(uint32_t nMs);
+    // The body of the background process that --sim-holder starts; hReply
+    // is set once it runs.
+    static int RunHolder(uint32_t nMs, HANDLE hReply);
 
 private:
     enum StepKind

@@ -7,6 +7,7 @@
 #include "Logcat.h"
 #include "Numbers.h"
 #include "SimDevice.h"
+#include "SelfSpawn.h"
 #include "SimScript.h"
 #include "StdIo.h"
 
@@ -193,10 +194,9 @@ int ForkServer(CAdbServer& server, const Args& args)
     HANDLE hReply = NULL;
     if (args.size() == 4 && args[2] == "--reply-event")
     {
-        uint64_t n = 0;
-        if (!ParseUnsigned(args[3], UINTPTR_MAX, n))
+        hReply = ParseReplyEvent(args[3]);
+        if (hReply == NULL)
             return 1;
-        hReply = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(n));
     }
     else if (args.size() != 2)
     {
@@ -208,12 +208,13 @@ int ForkServer(CAdbServer& server, const Args& args)
 
 int RunSimSwitches(const Args& args)
 {
-    if (args.size() == 2 && args[0] == "--sim-holder-child")
+    if (args.size() == 4 && args[0] == "--sim-holder-child" && args[2] == "--reply-event")
     {
         uint64_t nMs = 0;
-        if (!ParseUnsigned(args[1], 86400000ull, nMs))
+        HANDLE hReply = ParseReplyEvent(args[3]);
+        if (!ParseUnsigned(args[1], 86400000ull, nMs) || hReply == NULL)
             return CSimScript::kUsageError;
-        return CSimScript::RunHolder(static_cast<uint32_t>(nMs));
+        return CSimScript::RunHolder(static_cast<uint32_t>(nMs), hReply);
     }
     CSimScript script;
     std::string strError;
