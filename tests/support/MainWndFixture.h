@@ -250,6 +250,20 @@ protected:
         return PumpKeysUntil([&] { return IndexOfLine(s) >= 0; }, dwTimeout);
     }
 
+    // The same for a line that ends with s (output that continues the
+    // interactive shell's unfinished prompt line).
+    bool WaitForLineEnding(const std::string& s, DWORD dwTimeout = 15000)
+    {
+        return PumpKeysUntil(
+            [&] {
+                for (const std::string& line : Lines())
+                    if (line.size() >= s.size() && line.compare(line.size() - s.size(), s.size(), s) == 0)
+                        return true;
+                return false;
+            },
+            dwTimeout);
+    }
+
     static std::string ExitLine(int nRun, int nCode)
     {
         return "\x02#" + std::to_string(nRun) + " ExitCode: " + std::to_string(nCode);

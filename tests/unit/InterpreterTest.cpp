@@ -159,12 +159,7 @@ TEST_F(Interpreter, BareShellFeedsTypedLinesToTheInteractiveShell)
     // screen in the letters of the Windows code page.
     Type("getprop persist.sys.device_name");
     const std::string name = "Caf\xE9 \xD1" "and\xFA";
-    ASSERT_TRUE(PumpKeysUntil([&] {
-        for (const std::string& s : Lines())
-            if (s.size() >= name.size() && s.compare(s.size() - name.size(), name.size(), name) == 0)
-                return true;
-        return false;
-    })) << ::testing::PrintToString(Lines());
+    ASSERT_TRUE(WaitForLineEnding(name)) << ::testing::PrintToString(Lines());
     EXPECT_GE(IndexOfLine("\x03" "getprop persist.sys.device_name"), 0) << "no prefix in front of shell input";
     EXPECT_FALSE(g_bBusy) << "the shell's runs are quiet: the lamp stays green";
     EXPECT_FALSE(main.m_interp.m_cmdRunner.IsRunning());
@@ -195,7 +190,7 @@ TEST_F(Interpreter, ShellThatEndedByItselfLeavesShellModeForOneShotRuns)
     Type("whoami");
     ASSERT_TRUE(WaitForLine(ExitLine(1, 0)));
     EXPECT_EQ(main.m_interp.m_cmdRunner.m_strCommand, CString("adb shell whoami"));
-    EXPECT_GE(IndexOfLine("shell"), 0);
+    EXPECT_GE(IndexOfLine("shell"), 0) << "a one-shot run's output stands on its own line";
     Type("exit");
     EXPECT_EQ(main.m_interp.m_mode, ModeAdb);
 }
