@@ -66,6 +66,7 @@ TEST_F(CommandRun, PmModePrefixesCommandsUntilExit)
         << "prompt ink " << Kb().PromptInk() << " vs " << nAdbInk;
 
     ASSERT_TRUE(RunAndWait("list packages", 1, lines));
+    lines = WithoutServerNotes(lines);
     int nEcho = FindLine(lines, ">adb shell pm list packages");
     ASSERT_GE(nEcho, 0) << Describe(lines);
     int nExit = FindExitLine(lines, nEcho);

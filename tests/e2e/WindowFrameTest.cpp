@@ -29,22 +29,25 @@ TEST_F(MainWindowFrame, DragsNoSmallerThanMinimumAndKeepsPanelAtBottom)
     // The lower right corner of the sizing frame, dragged far up and left.
     POINT ptCorner = { rcStart.right - 2, rcStart.bottom - 2 };
     UserInput::LeftDrag(ptCorner, POINT { rcStart.left + 40, rcStart.top + 30 });
+    // The drag is handled after SendInput returns: wait for where it ends.
     RECT rc = {};
-    ASSERT_TRUE(WaitUntil([&] {
+    EXPECT_TRUE(WaitUntil([&] {
         ::GetWindowRect(m_kb.MainWnd(), &rc);
-        return rc.right - rc.left < rcStart.right - rcStart.left;
-    }, 5000)) << "the frame did not follow the drag";
-    EXPECT_EQ(rc.right - rc.left, 192);
-    EXPECT_EQ(rc.bottom - rc.top, 128);
+        return rc.right - rc.left == 192 && rc.bottom - rc.top == 128;
+    }, 5000)) << "the window is " << rc.right - rc.left << " x " << rc.bottom - rc.top;
 
     // The strip keeps its height at the bottom of the client area and the
     // screen takes the rest.
-    RECT rcClient, rcPanel, rcView;
-    ::GetClientRect(m_kb.MainWnd(), &rcClient);
-    ::GetWindowRect(m_kb.PanelWnd(), &rcPanel);
-    ::GetWindowRect(m_kb.ViewWnd(), &rcView);
-    ::MapWindowPoints(nullptr, m_kb.MainWnd(), reinterpret_cast<POINT*>(&rcPanel), 2);
-    ::MapWindowPoints(nullptr, m_kb.MainWnd(), reinterpret_cast<POINT*>(&rcView), 2);
+    RECT rcClient = {}, rcPanel = {}, rcView = {};
+    auto layout = [&] {
+        ::GetClientRect(m_kb.MainWnd(), &rcClient);
+        ::GetWindowRect(m_kb.PanelWnd(), &rcPanel);
+        ::GetWindowRect(m_kb.ViewWnd(), &rcView);
+        ::MapWindowPoints(nullptr, m_kb.MainWnd(), reinterpret_cast<POINT*>(&rcPanel), 2);
+        ::MapWindowPoints(nullptr, m_kb.MainWnd(), reinterpret_cast<POINT*>(&rcView), 2);
+        return rcPanel.bottom == rcClient.bottom && rcPanel.right == rcClient.right;
+    };
+    EXPECT_TRUE(WaitUntil(layout, 5000)) << "the strip did not move to the new bottom";
     EXPECT_EQ(rcPanel.bottom, rcClient.bottom);
     EXPECT_EQ(rcPanel.bottom - rcPanel.top, 26);
     EXPECT_EQ(rcPanel.right, rcClient.right);
