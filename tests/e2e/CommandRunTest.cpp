@@ -149,3 +149,13 @@ TEST_F(CommandRun, HugeOutputKeepsWholeNewestLinesAndEndsWithExitLine)
             ADD_FAILURE() << "line " << i << " of " << lines.size() << " differs: " << lines[i];
     EXPECT_EQ(nBad, 0u);
 }
+
+TEST_F(CommandRun, LettersOutsideAsciiRoundTripThroughTheOemCodePage)
+{
+    // The command line goes to adb in the OEM code page, and adb's output
+    // is read in it: a letter that both code pages have comes back as typed.
+    ScreenLines lines;
+    ASSERT_TRUE(RunAndWait("--sim-write \xE9t\xE9\\r\\n", 1, lines));
+    EXPECT_EQ(lines[0], ">adb --sim-write \xE9t\xE9\\r\\n");
+    EXPECT_EQ(lines[1], "\xE9t\xE9") << Describe(lines);
+}

@@ -86,3 +86,20 @@ TEST_F(InteractiveShell, EscAbortsTheShellAndBringsBackTheAdbMode)
     ASSERT_TRUE(RunAndWait("get-state", 2, lines));
     EXPECT_GE(FindLine(lines, ">adb get-state"), 0) << Describe(lines);
 }
+
+TEST_F(InteractiveShell, TypedLettersOutsideAsciiGoOutAsUtf8AndComeBack)
+{
+    Kb().EnterLine("shell");
+    ScreenLines lines;
+    ASSERT_TRUE(Kb().WaitForScreen(EndsWithPrompt, lines)) << Describe(lines);
+    // Typed in the Windows code page, sent to the shell as UTF-8, echoed
+    // by it as UTF-8 and shown in the Windows code page again.
+    Kb().EnterLine("echo Se\xF1or \xE9t\xE9");
+    const std::string strBack = "Se\xF1or \xE9t\xE9";
+    ASSERT_TRUE(Kb().WaitForScreen([&](const ScreenLines& l) { return FindLine(l, strBack) >= 0; }, lines))
+        << Describe(lines);
+    EXPECT_GE(FindLine(lines, ">echo " + strBack), 0) << Describe(lines);
+    Kb().EnterLine("exit");
+    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines))
+        << Describe(lines);
+}

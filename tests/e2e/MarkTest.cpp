@@ -89,4 +89,9 @@ TEST_F(WordPick, DoubleClickInsertsTheWordUnderTheMouseIntoTheCommandLine)
     UserInput::LeftDoubleClick(Kb().CellPoint(1, 5));
     EXPECT_TRUE(WaitUntil([&] { return Kb().CommandLineText() == " alpha beta  "; }, 5000))
         << "[" << Kb().CommandLineText() << "]";
+    // The echo line's code byte is not on the screen: its first column is
+    // the "a" of "adb".
+    UserInput::LeftDoubleClick(Kb().CellPoint(0, 0));
+    EXPECT_TRUE(WaitUntil([&] { return Kb().CommandLineText() == " alpha beta   adb"; }, 5000))
+        << "[" << Kb().CommandLineText() << "]";
 }

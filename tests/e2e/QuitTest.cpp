@@ -20,6 +20,25 @@ protected:
         UserInput::Chord({ VK_MENU }, VK_F4);
     }
 
+    // A point on the close box of the frame that Wine draws, found by asking
+    // the window what lies under points of its caption's right end.
+    bool FindCloseBox(POINT& pt)
+    {
+        RECT rc;
+        if (!::GetWindowRect(m_kb.MainWnd(), &rc))
+            return false;
+        for (int y = rc.top + 2; y < rc.top + 40; y += 2)
+            for (int x = rc.right - 3; x > rc.right - 80; x -= 2) {
+                DWORD_PTR nHit = 0;
+                if (::SendMessageTimeoutA(m_kb.MainWnd(), WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 2000,
+                                          &nHit) && nHit == HTCLOSE) {
+                    pt = POINT { x - 2, y + 2 };
+                    return true;
+                }
+            }
+        return false;
+    }
+
     HWND WaitForQuestion(DWORD dwMs) { return m_kb.WaitForWindow("Process is running", dwMs); }
 
     static bool AsksReallyQuit(HWND hBox)
@@ -97,7 +116,10 @@ TEST_F(QuitConfirmation, AsksWhenOnlyTheInteractiveShellRuns)
 {
     EnterAndWaitForPrompt("shell");
     EXPECT_EQ(m_kb.Lamp(), LampColour::Green);
-    PressAltF4();
+    // This time the user clicks the close box.
+    POINT ptClose;
+    ASSERT_TRUE(FindCloseBox(ptClose)) << "no close box found on the frame";
+    UserInput::LeftClick(ptClose);
     HWND hBox = WaitForQuestion(5000);
     ASSERT_NE(hBox, nullptr) << "no question while the shell runs";
     EXPECT_TRUE(AsksReallyQuit(hBox));
