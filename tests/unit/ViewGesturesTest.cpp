@@ -1,0 +1,290 @@
+// What the user does with the screen's text, on the real view inside the
+// main window: middle clicks that mark, Ctrl with a middle click that copies
+// (read back as the clipboard's raw bytes), double clicks that pick a word
+// into the command line, F3 and Shift-F3 through the command line, the
+// scrolling to a match, and F4.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/MainWndFixture.h"
+
+namespace {
+
+const char kSentinel[] = "clipboard before";
+
+class ViewGestures : public MainWndFixture {
+protected:
+    CConsoleView& View() { return main.m_view; }
+
+    void Paint() { ::RedrawWindow(View().m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+
+    void PrintLines(std::initializer_list<std::string> lines)
+    {
+        for (const std::string& s : lines)
+            View().Print(s.c_str());
+        Paint();
+    }
+
+    // A mouse message on a text line (index into the store) and a screen column.
+    void Mouse(UINT nMsg, int nLine, int nColumn, WPARAM flags)
+    {
+        int y = (nLine - View().m_vBar.m_nPos) * View().m_nLineHeight + View().m_nLineHeight / 2;
+        int x = nColumn * View().m_nCharWidth + View().m_nCharWidth / 2;
+        View().SendMessage(nMsg, flags, MAKELPARAM(x, y));
+    }
+    void Middle(int nLine) { Mouse(WM_MBUTTONDOWN, nLine, 0, MK_MBUTTON); }
+    void CtrlMiddle(int nLine = 0) { Mouse(WM_MBUTTONDOWN, nLine, 0, MK_MBUTTON | MK_CONTROL); }
+    void DoubleClick(int nLine, int nColumn) { Mouse(WM_LBUTTONDBLCLK, nLine, nColumn, MK_LBUTTON); }
+
+    std::pair<int, int> Mark() const { return { main.m_view.m_nMarkFirst, main.m_view.m_nMarkLast }; }
+    std::pair<int, int> Match() const { return { main.m_view.m_finder.m_nLine, main.m_view.m_finder.m_nColumn }; }
+
+    // The clipboard after a copy gesture; kSentinel when nothing was copied.
+    std::string CopyOf(const std::function<void()>& gesture)
+    {
+        PutOnClipboard(kSentinel);
+        gesture();
+        std::string bytes;
+        EXPECT_TRUE(ClipboardBytes(bytes)) << "the text ends in a zero inside its block";
+        return bytes;
+    }
+
+    // Word pick into an empty command line.
+    std::string Pick(int nLine, int nColumn)
+    {
+        ::SetWindowTextA(Edit(), "");
+        DoubleClick(nLine, nColumn);
+        return EditText();
+    }
+
+    // Sizes the view so that exactly nLines lines and nColumns columns fit.
+    void SizeForPage(int nLines, int nColumns)
+    {
+        int cx = nColumns * View().m_nCharWidth + ::GetSystemMetrics(SM_CXVSCROLL);
+        int cy = nLines * View().m_nLineHeight + ::GetSystemMetrics(SM_CYHSCROLL);
+        View().MoveWindow(0, 0, cx, cy, TRUE);
+        ASSERT_EQ(View().m_vBar.m_nPage, nLines);
+        ASSERT_EQ(View().m_hBar.m_nPage, nColumns);
+    }
+};
+
+} // namespace
+
+TEST_F(ViewGestures, MiddleClicksMarkALineExtendTheMarkAndClearIt)
+{
+    for (int i = 0; i < 12; ++i)
+        View().PrintF("line %d", i);
+    Paint();
+    Middle(5);
+    EXPECT_EQ(Mark(), std::make_pair(5, 5));
+    Middle(9);
+    EXPECT_EQ(Mark(), std::make_pair(5, 9));
+    Middle(7);
+    EXPECT_EQ(Mark(), std::make_pair(-1, -1));
+
+    Middle(9);
+    Middle(5);
+    EXPECT_EQ(Mark(), std::make_pair(5, 9)) << "the mark extends upwards too";
+    Middle(5);
+    EXPECT_EQ(Mark(), std::make_pair(-1, -1));
+
+    Middle(3);
+    Middle(3);
+    EXPECT_EQ(Mark(), std::make_pair(3, 3)) << "a second click on the marked line keeps one line";
+    Middle(4);
+    EXPECT_EQ(Mark(), std::make_pair(3, 4));
+    Middle(0);
+    EXPECT_EQ(Mark(), std::make_pair(-1, -1));
+    Middle(14);
+    EXPECT_EQ(Mark(), std::make_pair(14, 14)) << "a line below the last one can be marked";
+}
+
+TEST_F(ViewGestures, CtrlMiddleClickCopiesTheMarkedLinesWithTheirCodeMarks)
+{
+    View().Print("a");
+    View().PrintF("%cerr", 1);
+    View().PrintF("%ccmd", 3);
+    Paint();
+    Middle(1);
+    Middle(2);
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(0); }), "!err\r>cmd");
+    EXPECT_EQ(Mark(), std::make_pair(1, 2)) << "copying leaves the mark";
+
+    Middle(0);
+    ASSERT_EQ(Mark(), std::make_pair(-1, -1));
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "a\r!err\r>cmd") << "no mark: every line, CR between them";
+}
+
+TEST_F(ViewGestures, CopyOfEverythingWhileACommandRunsCopiesNothing)
+{
+    Type("--sim-sleep 20000");
+    ASSERT_TRUE(PumpKeysUntil([] { return g_bBusy.load(); }));
+    Paint();
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), kSentinel);
+    Middle(0);
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), ">adb --sim-sleep 20000") << "a mark may be copied while busy";
+    Press(VK_ESCAPE);
+}
+
+TEST_F(ViewGestures, MarkNamingMissingLinesCopiesOnlyTheLinesThatExist)
+{
+    PrintLines({ "a", "b", "c" });
+    Middle(1);
+    Middle(10);
+    ASSERT_EQ(Mark(), std::make_pair(1, 10));
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "b\rc");
+
+    Middle(0);
+    Middle(7);
+    Middle(9);
+    ASSERT_EQ(Mark(), std::make_pair(7, 9));
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), kSentinel) << "no marked line exists";
+
+    Middle(0);
+    Middle(0);
+    Middle(1);
+    ASSERT_EQ(Mark(), std::make_pair(0, 1));
+    Press(VK_F4);
+    EXPECT_EQ(Mark(), std::make_pair(0, 1));
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), kSentinel) << "an empty screen copies nothing";
+    PrintLines({ "z" });
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "z");
+}
+
+TEST_F(ViewGestures, DoubleClickPutsASpaceAndTheWordIntoTheCommandLine)
+{
+    PrintLines({ "adb devices", "x=1 key:value", "\x03" "adb shell ls" });
+    EXPECT_EQ(Pick(0, 1), " adb");
+    EXPECT_EQ(Pick(0, 3), "  ") << "on a delimiter: two spaces";
+    EXPECT_EQ(Pick(0, 40), "  ") << "beyond the end of the line: two spaces";
+    EXPECT_EQ(Pick(1, 0), " x");
+    EXPECT_EQ(Pick(1, 10), " value");
+    EXPECT_EQ(Pick(2, 0), " adb") << "the code byte is not on the screen and not in the word";
+    EXPECT_EQ(Pick(2, 5), " shell");
+    EXPECT_EQ(Pick(5, 0), "") << "below the last line nothing is picked";
+
+    ::SetWindowTextA(Edit(), "run ");
+    ::SendMessageA(Edit(), EM_SETSEL, 4, 4);
+    DoubleClick(0, 5);
+    EXPECT_EQ(EditText(), "run  devices") << "inserted at the caret";
+    ::SendMessageA(Edit(), EM_SETSEL, 0, 3);
+    DoubleClick(0, 0);
+    EXPECT_EQ(EditText(), " adb  devices") << "the selection is replaced";
+    ::SendMessageA(Edit(), EM_UNDO, 0, 0);
+    EXPECT_EQ(EditText(), "run  devices") << "the pick can be undone";
+}
+
+TEST_F(ViewGestures, DoubleClickCountsTheHorizontalScrollPosition)
+{
+    SizeForPage(20, 40);
+    PrintLines({ "abc xyz " + std::string(100, '-') });
+    View().m_hBar.SetPos(4);
+    ASSERT_EQ(View().m_hBar.m_nPos, 4);
+    EXPECT_EQ(Pick(0, 0), " xyz");
+    EXPECT_EQ(Pick(0, 4), " " + std::string(100, '-'));
+}
+
+TEST_F(ViewGestures, AVeryLongWordIsFoundFromAnyOfItsColumns)
+{
+    SizeForPage(20, 40);
+    const std::string word(5000, 'w');
+    PrintLines({ "ab " + word + " cd" });
+    View().m_hBar.SetPos(4980);
+    ASSERT_EQ(View().m_hBar.m_nPos, 5006 - 40);
+    EXPECT_EQ(Pick(0, 10), " " + word.substr(0, 2047)) << "the command line holds its 2048 characters";
+    ::SendMessageA(Edit(), EM_LIMITTEXT, 0, 0);
+    std::string picked = Pick(0, 10);
+    EXPECT_EQ(picked.size(), word.size() + 1);
+    EXPECT_EQ(picked, " " + word) << "the whole word, found from a column near its end";
+}
+
+TEST_F(ViewGestures, F3AndShiftF3FindMatchesIgnoringCaseAndWrap)
+{
+    PrintLines({ "Abc", "xabcx" });
+    View().m_finder.SetPattern("ABC");
+    Press(VK_F3);
+    EXPECT_EQ(Match(), std::make_pair(0, 0));
+    EXPECT_FALSE(View().m_bFollow);
+    Press(VK_F3);
+    EXPECT_EQ(Match(), std::make_pair(1, 1));
+    Press(VK_F3);
+    EXPECT_EQ(Match(), std::make_pair(-1, -1)) << "no further match: beep and no position";
+    Press(VK_F3);
+    EXPECT_EQ(Match(), std::make_pair(0, 0)) << "the search wraps";
+    Press(VK_F3);
+    Press(VK_F3, false, true);
+    EXPECT_EQ(Match(), std::make_pair(0, 0)) << "Shift-F3 goes back from the second match";
+
+    View().m_finder.SetPattern("abcdefgh");
+    Press(VK_F3);
+    EXPECT_EQ(Match(), std::make_pair(-1, -1)) << "a pattern longer than every line";
+}
+
+TEST_F(ViewGestures, SearchesStayInsideTheMark)
+{
+    PrintLines({ "0 pat", "1 pat", "2 pat", "3 pat" });
+    Middle(1);
+    Middle(2);
+    View().m_finder.SetPattern("pat");
+    Press(VK_F3);
+    EXPECT_EQ(Match(), std::make_pair(1, 2));
+    Press(VK_F3);
+    EXPECT_EQ(Match(), std::make_pair(2, 2));
+    Press(VK_F3);
+    EXPECT_EQ(Match(), std::make_pair(-1, -1));
+    Press(VK_F3, false, true);
+    EXPECT_EQ(Match(), std::make_pair(2, 2)) << "backward starts at the mark's last line";
+    Press(VK_F3, false, true);
+    EXPECT_EQ(Match(), std::make_pair(1, 2));
+    Press(VK_F3, false, true);
+    EXPECT_EQ(Match(), std::make_pair(-1, -1));
+}
+
+TEST_F(ViewGestures, FoundMatchIsScrolledAThirdDownAndIntoTheColumns)
+{
+    SizeForPage(30, 40);
+    for (int i = 0; i < 100; ++i) {
+        std::string s(100, '.');
+        if (i == 50)
+            s.replace(50, 5, "MATCH");
+        if (i == 60)
+            s.replace(10, 5, "MATCH");
+        if (i == 95)
+            s.replace(34, 5, "MATCH");
+        View().Print(s.c_str());
+    }
+    Paint();
+    View().m_finder.SetPattern("match");
+    Press(VK_F3);
+    ASSERT_EQ(Match(), std::make_pair(50, 50));
+    EXPECT_EQ(View().m_vBar.m_nPos, 50 - 10);
+    EXPECT_EQ(View().m_hBar.m_nPos, 30) << "50 - 40 / 2";
+    Press(VK_F3);
+    ASSERT_EQ(Match(), std::make_pair(60, 10));
+    EXPECT_EQ(View().m_vBar.m_nPos, 50);
+    EXPECT_EQ(View().m_hBar.m_nPos, 0) << "the match fits in the first page of columns";
+    Press(VK_F3);
+    ASSERT_EQ(Match(), std::make_pair(95, 34));
+    EXPECT_EQ(View().m_vBar.m_nPos, 70) << "clamped at the last page";
+    EXPECT_EQ(View().m_hBar.m_nPos, 0) << "34 + 5 still fits in 40 columns";
+}
+
+TEST_F(ViewGestures, F4EmptiesTheScreenAndTheFindPositionButKeepsPatternAndMark)
+{
+    PrintLines({ "one", "two", "three" });
+    Middle(1);
+    Middle(2);
+    View().m_finder.SetPattern("t");
+    Press(VK_F3);
+    ASSERT_EQ(Match(), std::make_pair(1, 0));
+    Press(VK_F4);
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_EQ(Match(), std::make_pair(-1, -1));
+    EXPECT_EQ(Mark(), std::make_pair(1, 2));
+    EXPECT_EQ(View().m_finder.m_strPattern, CString("t"));
+    Press(VK_F3);
+    EXPECT_EQ(Match(), std::make_pair(-1, -1)) << "searching an empty screen finds nothing";
+    Paint();
+}
