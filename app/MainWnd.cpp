@@ -121,10 +121,13 @@ void CMainWnd::OnDestroy()
 void CMainWnd::RunCommand(CString& strLine, bool bSync)
 {
     bool bRun = m_interp.Prepare(strLine);
-    m_view.m_nSavedCode = m_view.m_nCode;
-    m_view.m_nCode = CODE_ECHO;
-    m_view.Print(strLine);
-    m_view.m_nCode = m_view.m_nSavedCode;
+    // The code travels inside the text: a reader thread may be printing a
+    // run's output at this moment, and its lines must not take the echo's
+    // code. Empty lines and lines with a code of their own get none.
+    if (static_cast<unsigned char>(strLine.GetString()[0]) >= 8)
+        m_view.PrintF("%c%s", CODE_ECHO, strLine.GetString());
+    else
+        m_view.Print(strLine);
     if (bRun)
         m_interp.Execute(strLine, bSync);
     m_view.m_bFollow = true;
