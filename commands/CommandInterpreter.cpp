@@ -197,14 +197,12 @@ void CCommandInterpreter::PrintHelp()
         "Middle click          - Mark line[s]",
         "Ctrl + Middle click   - Copy to clipboard",
     };
+    // Each line carries its code in the text rather than through m_nCode:
+    // the interactive shell's output may be printed between these lines.
     CConsoleView& view = m_pOwner->m_view;
-    view.m_nSavedCode = view.m_nCode;
-    view.m_nCode = CODE_INFO;
     for (const char* p : s_lines)
-        view.Print(p);
-    view.PrintF("%s", "");
-    view.m_nCode = view.m_nSavedCode;
-    view.m_nSavedCode = 0;
+        view.PrintF("%c%s", CODE_INFO, p);
+    view.Print("");
     if (view.m_hWnd)
         view.Invalidate(TRUE);
 }

@@ -3,7 +3,9 @@
 // commands, the interactive shell, abort and help.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/MainWndFixture.h"
@@ -359,4 +361,39 @@ TEST_F(Interpreter, ProgramThatDoesNotExistPrintsOneErrorLine)
     EXPECT_GT(lines[1].size(), 1u);
     EXPECT_EQ(lines[1].find_first_of("\r\n"), std::string::npos);
     EXPECT_FALSE(g_bBusy) << "the lamp does not change";
+}
+
+TEST_F(Interpreter, HelpAndEchoDoNotLendTheirCodesToLinesPrintedMeanwhile)
+{
+    // Output of a run arrives on its reader thread while the user-interface
+    // thread prints a block of help or an echo.
+    std::atomic<bool> bStop{ false };
+    std::atomic<int> nPrinted{ 0 };
+    std::thread reader([&] {
+        while (!bStop && nPrinted < 200000) {
+            main.m_view.Print("out");
+            nPrinted++;
+            if (nPrinted % 64 == 0)
+                ::Sleep(0);
+        }
+    });
+    ASSERT_TRUE(WaitFor([&] { return nPrinted > 100; }));
+    for (int i = 0; i < 40; ++i) {
+        main.m_interp.PrintHelp();
+        Type("lcd");
+    }
+    bStop = true;
+    reader.join();
+
+    int nWrong = 0, nHelp = 0, nEcho = 0;
+    for (const std::string& s : Lines()) {
+        if (s.size() == 4 && s.compare(1, 3, "out") == 0)
+            nWrong++;
+        nHelp += s == std::string("\x02") + kHelp[0];
+        nEcho += s == "\x03" "lcd";
+    }
+    EXPECT_EQ(nWrong, 0) << "output lines took the code of the block printed beside them";
+    EXPECT_EQ(nHelp, 40);
+    EXPECT_EQ(nEcho, 40);
+    EXPECT_EQ(main.m_view.m_nCode, 0);
 }
