@@ -135,8 +135,18 @@ void CCommandInterpreter::ChangeDirectory(CString& strLine)
         return;
     }
     m_pOwner->m_view.Print(dir);
-    if (m_pOwner->m_hWnd)
+    if (!m_pOwner->m_hWnd)
+        return;
+    if (m_bSendingBatchNext) {
+        m_bBatchNextWanted = true;
+        return;
+    }
+    m_bSendingBatchNext = true;
+    do {
+        m_bBatchNextWanted = false;
         ::SendMessageA(m_pOwner->m_hWnd, UM_BATCHNEXT, 0, 0);
+    } while (m_bBatchNextWanted);
+    m_bSendingBatchNext = false;
 }
 
 void CCommandInterpreter::RunAdb(CString& strLine, bool bSync)

@@ -44,4 +44,10 @@ public:
     CProcessRunner m_shellRunner;
     CommandMode m_mode = ModeAdb;
     CString m_strAdbDir;
+
+private:
+    // A batch of many lcd lines would otherwise nest one lcd inside the
+    // next: the outermost lcd asks for the next line again for the inner ones.
+    bool m_bSendingBatchNext = false;
+    bool m_bBatchNextWanted = false;
 };

@@ -397,3 +397,21 @@ TEST_F(Interpreter, HelpAndEchoDoNotLendTheirCodesToLinesPrintedMeanwhile)
     EXPECT_EQ(nEcho, 40);
     EXPECT_EQ(main.m_view.m_nCode, 0);
 }
+
+TEST_F(Interpreter, BatchOfManyLcdLinesRunsToItsEnd)
+{
+    // Each successful lcd asks for the next batch line at once; a long run
+    // of them must not nest one call inside the other until something gives.
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "lcd .\r\n";
+    text += "version\r\n";
+    main.m_batch.Start(&main, text.c_str());
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 0)));
+    ASSERT_TRUE(WaitIdle());
+    std::vector<std::string> lines = Lines();
+    ASSERT_GE(lines.size(), 6002u);
+    EXPECT_EQ(lines[5998], "\x03" "lcd .");
+    EXPECT_EQ(lines[6000], "\x03" "adb version");
+    EXPECT_FALSE(main.m_batch.IsActive());
+}
