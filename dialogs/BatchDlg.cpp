@@ -41,6 +41,9 @@ BOOL CBatchDlg::OnInitDialog()
 
 void CBatchDlg::HandBackText()
 {
+    if (m_bHandedBack || !m_edit.m_hWnd)
+        return;
+    m_bHandedBack = true;
     m_hText = HLOCAL(m_edit.SendMessage(EM_GETHANDLE));
     // The edit frees only this fresh buffer when it is destroyed.
     HLOCAL hFresh = ::LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, 1);
@@ -94,6 +97,11 @@ void CBatchDlg::OnSize()
 LRESULT CBatchDlg::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (nMsg) {
+    case WM_DESTROY:
+        // Ended without OK or Cancel (the message loop's end): the edit,
+        // destroyed after this, would free the text with its buffer.
+        HandBackText();
+        break;
     case WM_SIZE:
         OnSize();
         return 0;

@@ -27,6 +27,8 @@ protected:
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // The text goes back once, by OK, Cancel or the window's destruction.
+    bool m_bHandedBack = false;
     void HandBackText();
     void OnSize();
     void OnPaste();

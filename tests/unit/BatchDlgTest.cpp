@@ -217,3 +217,23 @@ TEST_F(BatchDialog, CtrlBIsRefusedWhileTheBatchRunsAndOpensAgainAfter)
     EXPECT_EQ(IndexOfLine("\x03" "adb version"), -1) << "the aborted batch does not go on";
     EXPECT_EQ(TextOnOpening(), "--sim-sleep 20000\r\nversion");
 }
+
+TEST_F(BatchDialog, TextSurvivesADialogEndedByTheEndOfTheMessageLoop)
+{
+    // WM_QUIT ends the modal loop without OK or Cancel; the dialog's window
+    // and its edit are destroyed all the same.
+    DWORD dwThread = ::GetCurrentThreadId();
+    Open([&](HWND h) {
+        ::SetWindowTextA(::GetDlgItem(h, IDC_BATCH_EDIT), "kept over quit");
+        ::PostThreadMessageA(dwThread, WM_QUIT, 0, 0);
+        CDialogDriver::WaitGone(h);
+    });
+    ASSERT_NE(main.m_batch.m_hText, nullptr);
+    ASSERT_NE(::LocalFlags(main.m_batch.m_hText), UINT(LMEM_INVALID_HANDLE));
+    const char* p = static_cast<const char*>(::LocalLock(main.m_batch.m_hText));
+    ASSERT_NE(p, nullptr);
+    EXPECT_STREQ(p, "kept over quit");
+    ::LocalUnlock(main.m_batch.m_hText);
+    EXPECT_TRUE(Lines().empty()) << "not an OK: nothing runs";
+    EXPECT_EQ(TextOnOpening(), "kept over quit");
+}
