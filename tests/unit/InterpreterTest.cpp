@@ -179,6 +179,23 @@ TEST_F(Interpreter, BareShellFeedsTypedLinesToTheInteractiveShell)
     EXPECT_STREQ(main.m_interp.GetPrompt(), "adb ");
 }
 
+TEST_F(Interpreter, TypedLettersBeyondAsciiReachTheShellInUtf8AndComeBack)
+{
+    Type("shell");
+    ASSERT_TRUE(main.m_interp.IsShellRunning());
+    // Typed in the Windows code page; the device knows the file only by its
+    // UTF-8 name, and its answer must show the same letters again.
+    Type("ls /sdcard/Music/\xD1u.ogg");
+    // The answer stands on its own line or continues the shell's prompt.
+    const std::string path = "/sdcard/Music/\xD1u.ogg";
+    ASSERT_TRUE(PumpKeysUntil([&] { return IndexOfLine(path) >= 0 || WaitForLineEnding("$ " + path, 0); }))
+        << ::testing::PrintToString(Lines());
+    for (const std::string& s : Lines())
+        EXPECT_EQ(s.find("No such file"), std::string::npos) << s;
+    EXPECT_GE(IndexOfLine("\x03" "ls /sdcard/Music/\xD1u.ogg"), 0);
+    EXPECT_STREQ(main.m_panel.m_edit.m_history.GetAt(1), "ls /sdcard/Music/\xD1u.ogg");
+}
+
 TEST_F(Interpreter, ShellThatEndedByItselfLeavesShellModeForOneShotRuns)
 {
     Type("shell");
