@@ -2,6 +2,7 @@
 
 #include <clocale>
 
+#include "app/Version.h"
 #include "crash/CrashFilter.h"
 
 CKestrelboxApp::~CKestrelboxApp() = default;
@@ -13,7 +14,7 @@ BOOL CKestrelboxApp::InitInstance()
     setlocale(LC_ALL, ".ACP");
     if (!m_mainWnd.CreateMain())
         return FALSE;
-    m_mainWnd.SetWindowText("Kestrelbox 1.00");
+    m_mainWnd.SetWindowText(KB_TITLE);
     HICON hIcon = HICON(::LoadImageA(m_hInstance, "APPICON", IMAGE_ICON, 32, 32, 0));
     if (hIcon)
         m_mainWnd.SendMessage(WM_SETICON, ICON_BIG, LPARAM(hIcon));

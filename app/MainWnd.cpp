@@ -1,10 +1,12 @@
 #include "app/MainWnd.h"
 
 #include "app/Busy.h"
+#include "app/FileDrop.h"
+#include "app/Version.h"
 #include "app/WindowIds.h"
 #include "settings/AppConfig.h"
 
-const char kBanner[] = "Kestrelbox 1.00  Copyright (c) 2026 the Kestrelbox developers";
+const char kBanner[] = KB_TITLE "  " KB_COPYRIGHT;
 
 bool CMainWnd::s_bFirstShow = true;
 
@@ -67,6 +69,7 @@ int CMainWnd::OnCreate()
     RECT rc = {};
     m_view.Create(nullptr, "", WS_CHILD | WS_VISIBLE, rc, this, IDC_CONSOLE_VIEW);
     m_panel.Create(nullptr, "", WS_CHILD | WS_VISIBLE, rc, this, IDC_COMMAND_PANEL);
+    ::DragAcceptFiles(m_hWnd, TRUE);
     return 0;
 }
 
@@ -228,6 +231,10 @@ LRESULT CMainWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
         if (m_view.m_hWnd)
             return m_view.SendMessage(nMsg, wParam, lParam);
         break;
+    case WM_DROPFILES:
+        InsertDroppedFiles(HDROP(wParam), m_panel.m_edit.m_hWnd);
+        ::DragFinish(HDROP(wParam));
+        return 0;
     case WM_DESTROY:
         OnDestroy();
         break;

@@ -2,7 +2,7 @@
 # Source it; it defines functions and sets ROOT.
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
-wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils xdotool imagemagick cmake make googletest python3"
+wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils xdotool imagemagick cmake make googletest python3 zip unzip"
 
 kb_setup() {
     local missing=()
