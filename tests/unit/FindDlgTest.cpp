@@ -231,3 +231,41 @@ TEST_F(FindDialog, CancelLeavesTextPositionAndHistoryAlone)
     EXPECT_EQ(History(), (Strings{ "abc" }));
     EXPECT_EQ(::GetFocus(), Edit());
 }
+
+TEST_F(FindDialog, NewTextWaitsForTheScreenLockThatPrintTakes)
+{
+    PrintLines({ "abc", "xabc" });
+    main.m_view.m_finder.SetPattern("abc");
+    Press(VK_F3);
+    ASSERT_EQ(main.m_view.m_finder.m_nLine, 0);
+
+    // Another thread holds the screen's lock, as a reader thread inside
+    // Print does, while the dialog hands over a new text.
+    std::atomic<bool> bHolding{ false }, bRelease{ false };
+    std::atomic<int> nLineWhileHeld{ 99 };
+    std::thread holder([&] {
+        CSingleLock lock(main.m_view.m_lock);
+        bHolding = true;
+        WaitFor([&] { return bRelease.load(); }, 30000);
+        nLineWhileHeld = main.m_view.m_finder.m_nLine;
+    });
+    ASSERT_TRUE(WaitFor([&] { return bHolding.load(); }));
+    CFindSeen seen;
+    std::atomic<bool> bChangedUnderLock{ false };
+    CDialogDriver driver("Find", [&](HWND h) {
+        Answer(seen, IDOK, "x")(h);
+        CDialogDriver::WaitGone(h);
+        // The text and its forgotten position may only change once the
+        // lock is free; give a wrong order every chance to show.
+        bChangedUnderLock = WaitFor([&] { return main.m_view.m_finder.m_nLine != 0; }, 500);
+        bRelease = true;
+    });
+    Press('F', true);
+    driver.Join();
+    holder.join();
+    EXPECT_FALSE(bChangedUnderLock) << "the find position changed while another thread held the lock";
+    EXPECT_EQ(nLineWhileHeld, 0);
+    EXPECT_EQ(main.m_view.m_finder.m_strPattern, CString("x"));
+    EXPECT_EQ(main.m_view.m_finder.m_nLine, 1);
+    EXPECT_EQ(main.m_view.m_finder.m_nColumn, 0);
+}
