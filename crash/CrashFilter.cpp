@@ -13,7 +13,8 @@ volatile LONG s_nReportingThread = 0;
 
 BOOL CALLBACK DisableWindow(HWND hWnd, LPARAM)
 {
-    if (::IsWindowEnabled(hWnd))
+    // Hidden helper windows (the input method's) are left alone.
+    if (::IsWindowVisible(hWnd) && ::IsWindowEnabled(hWnd))
         ::EnableWindow(hWnd, FALSE);
     return TRUE;
 }
