@@ -954,27 +954,30 @@ TEST(CrashReportDialog, EscapeEndsWithExitCode3)
 
 namespace {
 
+struct CWindowSearch {
+    DWORD nPid;
+    HWND hFound;
+};
+
+BOOL CALLBACK FindProbeMainWindow(HWND hWnd, LPARAM lParam)
+{
+    CWindowSearch* p = reinterpret_cast<CWindowSearch*>(lParam);
+    DWORD nPid = 0;
+    ::GetWindowThreadProcessId(hWnd, &nPid);
+    char szTitle[32] = "";
+    ::GetWindowTextA(hWnd, szTitle, sizeof szTitle);
+    if (nPid == p->nPid && strcmp(szTitle, "Kestrelbox probe") == 0) {
+        p->hFound = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The probe's main window ("Kestrelbox probe"), or null.
 HWND ProbeMainWindow(const CProbe& probe)
 {
-    struct CSearch {
-        DWORD nPid;
-        HWND hFound;
-    } search = { probe.m_pi.dwProcessId, nullptr };
-    ::EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            CSearch* p = reinterpret_cast<CSearch*>(lParam);
-            DWORD nPid = 0;
-            ::GetWindowThreadProcessId(hWnd, &nPid);
-            char szTitle[32] = "";
-            ::GetWindowTextA(hWnd, szTitle, sizeof szTitle);
-            if (nPid == p->nPid && strcmp(szTitle, "Kestrelbox probe") == 0) {
-                p->hFound = hWnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        LPARAM(&search));
+    CWindowSearch search = { probe.m_pi.dwProcessId, nullptr };
+    ::EnumWindows(FindProbeMainWindow, LPARAM(&search));
     return search.hFound;
 }
 
