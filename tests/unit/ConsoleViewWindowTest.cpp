@@ -297,6 +297,10 @@ TEST_F(ConsoleViewWindow, ScreenFontOfAPaintCanBeReplacedAndDeleted)
     Paint();
     HFONT hOld = view.m_font.m_hObject;
     HFONT hOldItalic = view.m_fontItalic.m_hObject;
+    // A font still selected in a device context cannot be deleted.
+    HGDIOBJ hSelected = ::GetCurrentObject(view.m_offscreen.m_hDC, OBJ_FONT);
+    EXPECT_NE(hSelected, HGDIOBJ(hOld)) << "the screen font is left in the off-screen context";
+    EXPECT_NE(hSelected, HGDIOBJ(hOldItalic));
     ASSERT_EQ(DWORD(OBJ_FONT), ::GetObjectType(hOld));
     ASSERT_EQ(DWORD(OBJ_FONT), ::GetObjectType(hOldItalic));
     view.SetScreenFont("Courier", 12);
