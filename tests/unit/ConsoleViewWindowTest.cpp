@@ -292,6 +292,7 @@ TEST_F(ConsoleViewWindow, FindMatchIsDrawnInItsColoursOverTheMark)
 
 TEST_F(ConsoleViewWindow, ScreenFontOfAPaintCanBeReplacedAndDeleted)
 {
+    SizeForPage(10, 40);
     FillLines(5);
     view.Print("\x03" "echo");
     Paint();
