@@ -10,7 +10,7 @@ CKestrelboxApp::~CKestrelboxApp() = default;
 BOOL CKestrelboxApp::InitInstance()
 {
     m_pMainWnd = &m_mainWnd;
-    ::SetUnhandledExceptionFilter(CrashFilter);
+    InstallCrashFilter();
     setlocale(LC_ALL, ".ACP");
     if (!m_mainWnd.CreateMain())
         return FALSE;

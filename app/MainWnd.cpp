@@ -164,7 +164,8 @@ void CMainWnd::OnProcessStart(CProcessRunner* pRunner)
 void CMainWnd::OnProcessError(CProcessRunner*)
 {
     m_interp.ReportLastError();
-    m_batch.Stop();
+    if (m_hWnd)
+        ::SendMessageA(m_hWnd, UM_BATCHSTOP, 0, 0);
 }
 
 void CMainWnd::OnProcessExit(CProcessRunner* pRunner)
@@ -185,8 +186,10 @@ void CMainWnd::OnProcessExit(CProcessRunner* pRunner)
         g_bBusy = false;
         RedrawLamp();
     }
+    // Whether a batch line is left is asked on the user-interface thread,
+    // where the batch may be stopped or replaced at this very moment.
     if (m_hWnd)
-        ::SendMessageA(m_hWnd, m_batch.IsActive() ? UM_BATCHNEXT : UM_COMMANDDONE, 0, 0);
+        ::SendMessageA(m_hWnd, UM_BATCHNEXT, 0, 0);
 }
 
 int CMainWnd::OnProcessOutput(CProcessRunner* pRunner)
@@ -241,7 +244,11 @@ LRESULT CMainWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
     case UM_COMMANDDONE:
         return 0;
     case UM_BATCHNEXT:
-        m_batch.RunNext();
+        if (m_batch.IsActive())
+            m_batch.RunNext();
+        return 0;
+    case UM_BATCHSTOP:
+        m_batch.Stop();
         return 0;
     }
     return Default();

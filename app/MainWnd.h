@@ -10,10 +10,13 @@
 #include "process/RunResult.h"
 #include "screen/ConsoleView.h"
 
-// Sent synchronously by the reader threads and by the interpreter.
+// Sent synchronously by the reader threads and by the interpreter. The
+// batch belongs to the user-interface thread: a reader thread never reads
+// or changes it, it asks the window.
 enum {
     UM_COMMANDDONE = 0x701,   // nothing to do
-    UM_BATCHNEXT = 0x702,     // start the next batch line
+    UM_BATCHNEXT = 0x702,     // start the next batch line, if the batch has one
+    UM_BATCHSTOP = 0x703,     // drop the rest of the batch
 };
 
 class CMainWnd : public CWnd, public IProcessEvents, public ICommandTarget {

@@ -4,11 +4,29 @@
 
 namespace Clipboard {
 
+HGLOBAL NewBlock(size_t n)
+{
+    return n == 0 ? nullptr : ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, n);
+}
+
+bool PutBlock(HGLOBAL h)
+{
+    if (!h)
+        return false;
+    bool ok = false;
+    if (::OpenClipboard(nullptr)) {
+        ::EmptyClipboard();
+        ok = ::SetClipboardData(CF_TEXT, h) != nullptr;
+        ::CloseClipboard();
+    }
+    if (!ok)
+        ::GlobalFree(h);
+    return ok;
+}
+
 bool SetText(const char* p, size_t n)
 {
-    if (n == 0)
-        return false;
-    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, n);
+    HGLOBAL h = NewBlock(n);
     if (!h)
         return false;
     void* dst = ::GlobalLock(h);
@@ -19,15 +37,7 @@ bool SetText(const char* p, size_t n)
     memcpy(dst, p, n);
     static_cast<char*>(dst)[n - 1] = 0;
     ::GlobalUnlock(h);
-    bool ok = false;
-    if (::OpenClipboard(nullptr)) {
-        ::EmptyClipboard();
-        ok = ::SetClipboardData(CF_TEXT, h) != nullptr;
-        ::CloseClipboard();
-    }
-    if (!ok)
-        ::GlobalFree(h);
-    return ok;
+    return PutBlock(h);
 }
 
 CString GetText()

@@ -2,6 +2,8 @@
 
 #include "framework/WinApp.h"
 
+#include <exception>
+
 void DDX_Control(CDataExchange* pDX, int nId, CWnd& rControl)
 {
     if (!rControl.m_hWnd)
@@ -187,7 +189,9 @@ INT_PTR CALLBACK CDialog::DlgProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lP
         try {
             r = p->OnInitDialog();
         } catch (...) {
-            r = TRUE;
+            // Caught by nothing of ours; it must not unwind through the
+            // dialog manager.
+            std::terminate();
         }
         return r;
     }
@@ -207,7 +211,7 @@ INT_PTR CALLBACK CDialog::DlgProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lP
     try {
         r = p->WindowProc(nMsg, wParam, lParam);
     } catch (...) {
-        r = 0;
+        std::terminate();
     }
     bool handled = !p->m_bDefaulted;
     p->m_pCurrentMsg = prev;

@@ -2,6 +2,8 @@
 
 #include "framework/Wnd.h"
 
+#include <exception>
+
 namespace {
 CWinApp* s_pApp = nullptr;
 }
@@ -26,12 +28,18 @@ CWinApp::~CWinApp()
 
 BOOL CWinApp::WalkPreTranslate(MSG* pMsg)
 {
-    for (HWND h = pMsg->hwnd; h; h = ::GetParent(h)) {
-        CWnd* p = CWnd::FromHandle(h);
-        if (p && p->PreTranslateMessage(pMsg))
-            return TRUE;
-        if (!(::GetWindowLongA(h, GWL_STYLE) & WS_CHILD))
-            break;
+    try {
+        for (HWND h = pMsg->hwnd; h; h = ::GetParent(h)) {
+            CWnd* p = CWnd::FromHandle(h);
+            if (p && p->PreTranslateMessage(pMsg))
+                return TRUE;
+            if (!(::GetWindowLongA(h, GWL_STYLE) & WS_CHILD))
+                break;
+        }
+    } catch (...) {
+        // A message loop may run inside a window procedure (a modal
+        // dialog's), so the exception would next meet the system's code.
+        std::terminate();
     }
     return FALSE;
 }

@@ -3,6 +3,7 @@
 #include "framework/WinApp.h"
 
 #include <cstdio>
+#include <exception>
 
 namespace {
 const char kObjectProp[] = "Kestrelbox.CWnd";
@@ -157,8 +158,9 @@ LRESULT CWnd::Dispatch(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
     try {
         r = WindowProc(nMsg, wParam, lParam);
     } catch (...) {
-        // No C++ exception may unwind through the system's code.
-        r = 0;
+        // No C++ exception may unwind through the system's code: one that
+        // reaches here was caught by nothing of ours.
+        std::terminate();
     }
     m_pCurrentMsg = prev;
     m_bDefaulted = prevDefaulted;

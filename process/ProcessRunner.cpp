@@ -2,6 +2,8 @@
 
 #include <process.h>
 
+#include <exception>
+
 int CProcessRunner::s_nNextRunId = 0;
 
 namespace {
@@ -137,7 +139,13 @@ unsigned __stdcall CProcessRunner::ThreadProc(void* pParam)
         CloseHandle(hPredecessor);
     }
     pRunner->m_nRunId = nRunId;
-    pRunner->Run();
+    try {
+        pRunner->Run();
+    } catch (...) {
+        // Caught by nothing of ours (a sink that failed to allocate, say):
+        // it ends in the crash report, not in a thread that vanishes.
+        std::terminate();
+    }
     return 0;
 }
 

@@ -188,16 +188,30 @@ void CConsoleView::CopyToClipboard()
         FailBeep();
         return;
     }
-    std::string text(pFrom, size_t(pEnd - pFrom));
-    for (size_t i = 0; i + 1 < text.size(); ++i) {
-        switch (text[i]) {
-        case 0: text[i] = 13; break;
-        case CODE_ERROR: text[i] = '!'; break;
-        case CODE_INFO: text[i] = '.'; break;
-        case CODE_ECHO: text[i] = '>'; break;
+    // The store can be as large as memory allows: the text goes straight
+    // into the clipboard's block, and a block that cannot be had copies
+    // nothing.
+    const size_t n = size_t(pEnd - pFrom);
+    HGLOBAL h = Clipboard::NewBlock(n);
+    if (!h)
+        return;
+    char* pDst = static_cast<char*>(::GlobalLock(h));
+    if (!pDst) {
+        ::GlobalFree(h);
+        return;
+    }
+    for (size_t i = 0; i + 1 < n; ++i) {
+        switch (pFrom[i]) {
+        case 0: pDst[i] = 13; break;
+        case CODE_ERROR: pDst[i] = '!'; break;
+        case CODE_INFO: pDst[i] = '.'; break;
+        case CODE_ECHO: pDst[i] = '>'; break;
+        default: pDst[i] = pFrom[i]; break;
         }
     }
-    Clipboard::SetText(text.data(), text.size());
+    pDst[n - 1] = 0;
+    ::GlobalUnlock(h);
+    Clipboard::PutBlock(h);
 }
 
 void CConsoleView::OnLineDblClk(int nLine, int nColumn, UINT)
@@ -256,6 +270,9 @@ void CConsoleView::FindPrevious()
 
 void CConsoleView::ScrollToMatch()
 {
+    // Lines may have arrived since the last paint; the match must not be
+    // clamped against the range that paint left.
+    UpdateRanges();
     int n = m_finder.m_strPattern.GetLength();
     m_vBar.SetPos(m_finder.m_nLine - m_vBar.m_nPage / 3);
     if (m_finder.m_nColumn + n <= m_hBar.m_nPage)
@@ -271,7 +288,12 @@ int CConsoleView::FirstLine()
 
 int CConsoleView::LastLine()
 {
-    return m_nMarkFirst >= 0 || m_nMarkLast >= 0 ? m_nMarkLast : m_store.CountLines() - 1;
+    int nLast = m_store.CountLines() - 1;
+    if (m_nMarkFirst < 0 && m_nMarkLast < 0)
+        return nLast;
+    // A mark may reach below the last stored line; a backward search then
+    // starts at the last line that exists, as long as it is marked.
+    return m_nMarkLast > nLast && nLast >= m_nMarkFirst ? nLast : m_nMarkLast;
 }
 
 const char* CConsoleView::GetLine(int nIndex)

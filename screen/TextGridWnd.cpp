@@ -71,8 +71,10 @@ BOOL COffscreenDC::Create(HDC hdcRef, int cx, int cy)
 
 void COffscreenDC::SelectBitmap()
 {
-    if (m_nSelectDepth++ == 0 && m_hDC && m_bitmap.m_hObject)
+    if (m_nSelectDepth++ == 0 && m_hDC && m_bitmap.m_hObject) {
         m_hOldBitmap = ::SelectObject(m_hDC, m_bitmap.m_hObject);
+        m_hOldFont = ::GetCurrentObject(m_hDC, OBJ_FONT);
+    }
 }
 
 void COffscreenDC::DeselectBitmap()
@@ -80,6 +82,11 @@ void COffscreenDC::DeselectBitmap()
     if (m_nSelectDepth == 0)
         return;
     if (--m_nSelectDepth == 0 && m_hOldBitmap) {
+        // The fonts that painting selected stay the window's to delete (a
+        // new screen font): none may be left selected here.
+        if (m_hOldFont)
+            ::SelectObject(m_hDC, m_hOldFont);
+        m_hOldFont = nullptr;
         ::SelectObject(m_hDC, m_hOldBitmap);
         m_hOldBitmap = nullptr;
     }

@@ -69,6 +69,7 @@ public:
 
 private:
     HGDIOBJ m_hOldBitmap = nullptr;
+    HGDIOBJ m_hOldFont = nullptr;
     int m_nSelectDepth = 0;
 };
 

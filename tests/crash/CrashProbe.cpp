@@ -4,11 +4,18 @@
 //   thread  a null write on a second thread while the main thread pumps
 //   deep    a null write at the bottom of a chain of recursive calls
 //   top     a null write at the very top of a fresh stack
+// The next modes show a real main window ("Kestrelbox probe") first:
+//   window        a null write in the main window's handler of a message
+//   throw         an allocation failure in that handler, caught by nothing
+//   pretranslate  the same in the main window's PreTranslateMessage
+//   readerthrow   the same in OnProcessStart, on a command's reader thread
 // Any other mode ends at once with exit code 2.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstring>
 
+#include "app/MainWnd.h"
 #include "crash/CrashFilter.h"
 #include "framework/WinApp.h"
 
@@ -110,11 +117,83 @@ __attribute__((noinline, noipa)) DWORD WINAPI TopThread(void*)
 }
 #endif
 
+// An allocation that cannot succeed, made so that the compiler cannot drop it.
+volatile size_t s_nHuge = SIZE_MAX / 2;
+void* volatile s_pHuge = nullptr;
+
+void AllocateTheImpossible()
+{
+    s_pHuge = ::operator new(s_nHuge);
+}
+
+const UINT UM_PROBE = WM_APP + 0x40;
+
+class CProbeMainWnd : public CMainWnd {
+public:
+    BOOL PreTranslateMessage(MSG* pMsg) override
+    {
+        if (pMsg->message == UM_PROBE && strcmp(s_pszMode, "pretranslate") == 0)
+            AllocateTheImpossible();
+        return CMainWnd::PreTranslateMessage(pMsg);
+    }
+
+    void OnProcessStart(CProcessRunner* pRunner) override
+    {
+        CMainWnd::OnProcessStart(pRunner);
+        AllocateTheImpossible();
+    }
+
+protected:
+    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override
+    {
+        if (nMsg == UM_PROBE) {
+            if (strcmp(s_pszMode, "window") == 0)
+                NullWrite();
+            else if (strcmp(s_pszMode, "throw") == 0)
+                AllocateTheImpossible();
+            return 0;
+        }
+        return CMainWnd::WindowProc(nMsg, wParam, lParam);
+    }
+};
+
+bool IsWindowMode()
+{
+    for (const char* p : { "window", "throw", "pretranslate", "readerthrow" }) {
+        if (strcmp(s_pszMode, p) == 0)
+            return true;
+    }
+    return false;
+}
+
 class CProbeApp : public CWinApp {
 public:
     BOOL InitInstance() override
     {
-        ::SetUnhandledExceptionFilter(CrashFilter);
+        InstallCrashFilter();
+        if (IsWindowMode()) {
+            CMainWnd::s_bFirstShow = false;
+            m_pMainWnd = m_pProbeWnd = new CProbeMainWnd;
+            if (!m_pProbeWnd->CreateMain())
+                ::ExitProcess(6);
+            m_pProbeWnd->SetWindowText("Kestrelbox probe");
+            m_pProbeWnd->ShowWindow(SW_SHOW);
+            ::SetForegroundWindow(m_pProbeWnd->m_hWnd);
+            if (strcmp(s_pszMode, "readerthrow") == 0) {
+                // A child that ends at once: this program in a mode it does not know.
+                char szPath[MAX_PATH];
+                DWORD n = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
+                if (n == 0 || n >= MAX_PATH)
+                    ::ExitProcess(7);
+                CString strCommand;
+                strCommand.Format("\"%s\" none", szPath);
+                if (!m_pProbeWnd->m_interp.m_cmdRunner.Start(strCommand))
+                    ::ExitProcess(8);
+            } else {
+                m_pProbeWnd->PostMessage(UM_PROBE);
+            }
+            return TRUE;
+        }
         if (strcmp(s_pszMode, "main") == 0) {
             NullWrite();
         } else if (strcmp(s_pszMode, "deep") == 0) {
@@ -129,6 +208,8 @@ public:
         }
         ::ExitProcess(2);
     }
+
+    CProbeMainWnd* m_pProbeWnd = nullptr;
 };
 
 CProbeApp s_app;

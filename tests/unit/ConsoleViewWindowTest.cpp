@@ -289,3 +289,24 @@ TEST_F(ConsoleViewWindow, FindMatchIsDrawnInItsColoursOverTheMark)
 }
 
 } // namespace
+
+TEST_F(ConsoleViewWindow, ScreenFontOfAPaintCanBeReplacedAndDeleted)
+{
+    SizeForPage(10, 40);
+    FillLines(5);
+    view.Print("\x03" "echo");
+    Paint();
+    HFONT hOld = view.m_font.m_hObject;
+    HFONT hOldItalic = view.m_fontItalic.m_hObject;
+    // A font still selected in a device context cannot be deleted.
+    HGDIOBJ hSelected = ::GetCurrentObject(view.m_offscreen.m_hDC, OBJ_FONT);
+    EXPECT_NE(hSelected, HGDIOBJ(hOld)) << "the screen font is left in the off-screen context";
+    EXPECT_NE(hSelected, HGDIOBJ(hOldItalic));
+    ASSERT_EQ(DWORD(OBJ_FONT), ::GetObjectType(hOld));
+    ASSERT_EQ(DWORD(OBJ_FONT), ::GetObjectType(hOldItalic));
+    view.SetScreenFont("Courier", 12);
+    EXPECT_EQ(0u, ::GetObjectType(hOld)) << "the painted font is still selected somewhere and lives on";
+    EXPECT_EQ(0u, ::GetObjectType(hOldItalic));
+    Paint();
+    EXPECT_EQ(DWORD(OBJ_FONT), ::GetObjectType(view.m_font.m_hObject));
+}

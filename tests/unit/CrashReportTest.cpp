@@ -951,3 +951,99 @@ TEST(CrashReportDialog, EscapeEndsWithExitCode3)
     ASSERT_TRUE(::PostMessageA(hEdit, WM_KEYUP, VK_ESCAPE, 0xC0010001));
     EXPECT_EQ(3u, probe.WaitForExit());
 }
+
+namespace {
+
+struct CWindowSearch {
+    DWORD nPid;
+    HWND hFound;
+};
+
+BOOL CALLBACK FindProbeMainWindow(HWND hWnd, LPARAM lParam)
+{
+    CWindowSearch* p = reinterpret_cast<CWindowSearch*>(lParam);
+    DWORD nPid = 0;
+    ::GetWindowThreadProcessId(hWnd, &nPid);
+    char szTitle[32] = "";
+    ::GetWindowTextA(hWnd, szTitle, sizeof szTitle);
+    if (nPid == p->nPid && strcmp(szTitle, "Kestrelbox probe") == 0) {
+        p->hFound = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The probe's main window ("Kestrelbox probe"), or null.
+HWND ProbeMainWindow(const CProbe& probe)
+{
+    CWindowSearch search = { probe.m_pi.dwProcessId, nullptr };
+    ::EnumWindows(FindProbeMainWindow, LPARAM(&search));
+    return search.hFound;
+}
+
+}
+
+TEST(CrashReportDialog, FaultInAWindowHandlerDisablesTheMainWindowBehindTheReport)
+{
+    CProbe probe("window");
+    ASSERT_TRUE(probe.m_bStarted);
+    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
+    CParsedReport r = ParseReport(probe.ReportText());
+    ASSERT_TRUE(r.bParsed) << r.strError;
+    EXPECT_EQ(r.nAppThread, r.nCrashThread);
+    EXPECT_EQ(DWORD(EXCEPTION_ACCESS_VIOLATION), r.nCode);
+
+    HWND hMain = ProbeMainWindow(probe);
+    ASSERT_NE(nullptr, hMain);
+    EXPECT_EQ(::GetWindowThreadProcessId(hMain, nullptr), ::GetWindowThreadProcessId(probe.m_hDlg, nullptr));
+    EXPECT_TRUE(::IsWindowVisible(hMain));
+    EXPECT_FALSE(::IsWindowEnabled(hMain)) << "Enter in the command line would start commands behind the report";
+    EXPECT_TRUE(::IsWindowEnabled(probe.m_hDlg));
+}
+
+TEST(CrashReportDialog, UncaughtExceptionInAWindowHandlerEndsInTheReport)
+{
+    CProbe probe("throw");
+    ASSERT_TRUE(probe.m_bStarted);
+    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
+    CParsedReport r = ParseReport(probe.ReportText());
+    ASSERT_TRUE(r.bParsed) << r.strError;
+    EXPECT_EQ(r.nAppThread, r.nCrashThread);
+    EXPECT_EQ(0xE06D7363u, r.nCode);
+    CrashWord nBase = 0, nEnd = 0;
+    ASSERT_TRUE(probe.ImageRange(&nBase, &nEnd));
+    EXPECT_TRUE(r.nAddress >= nBase && r.nAddress < nEnd) << Hex(r.nAddress);
+    EXPECT_FALSE(r.scan.empty()) << "the stack still shows where the program was";
+    HWND hMain = ProbeMainWindow(probe);
+    ASSERT_NE(nullptr, hMain);
+    EXPECT_FALSE(::IsWindowEnabled(hMain));
+
+    ASSERT_TRUE(::PostMessageA(probe.Item(IDOK), BM_CLICK, 0, 0));
+    EXPECT_EQ(3u, probe.WaitForExit());
+}
+
+TEST(CrashReportDialog, UncaughtExceptionInPreTranslateMessageEndsInTheReport)
+{
+    CProbe probe("pretranslate");
+    ASSERT_TRUE(probe.m_bStarted);
+    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
+    CParsedReport r = ParseReport(probe.ReportText());
+    ASSERT_TRUE(r.bParsed) << r.strError;
+    EXPECT_EQ(r.nAppThread, r.nCrashThread);
+    EXPECT_EQ(0xE06D7363u, r.nCode);
+    HWND hMain = ProbeMainWindow(probe);
+    ASSERT_NE(nullptr, hMain);
+    EXPECT_FALSE(::IsWindowEnabled(hMain));
+}
+
+TEST(CrashReportDialog, UncaughtExceptionOnAReaderThreadEndsInTheReport)
+{
+    CProbe probe("readerthrow");
+    ASSERT_TRUE(probe.m_bStarted);
+    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
+    CParsedReport r = ParseReport(probe.ReportText());
+    ASSERT_TRUE(r.bParsed) << r.strError;
+    EXPECT_NE(r.nAppThread, r.nCrashThread);
+    EXPECT_EQ(r.nCrashThread, ::GetWindowThreadProcessId(probe.m_hDlg, nullptr));
+    EXPECT_EQ(0xE06D7363u, r.nCode);
+}

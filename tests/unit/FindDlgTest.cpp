@@ -231,3 +231,50 @@ TEST_F(FindDialog, CancelLeavesTextPositionAndHistoryAlone)
     EXPECT_EQ(History(), (Strings{ "abc" }));
     EXPECT_EQ(::GetFocus(), Edit());
 }
+
+TEST_F(FindDialog, NewTextWaitsForTheScreenLockThatPrintTakes)
+{
+    PrintLines({ "abc", "xabc" });
+    main.m_view.m_finder.SetPattern("abc");
+    Press(VK_F3);
+    ASSERT_EQ(main.m_view.m_finder.m_nLine, 0);
+
+    // Another thread takes the screen's lock, as a reader thread inside
+    // Print does, just before the dialog hands over a new text.
+    std::atomic<bool> bLockWanted{ false }, bHolding{ false }, bRelease{ false };
+    std::atomic<int> nLineWhileHeld{ 99 };
+    std::thread holder([&] {
+        if (!WaitFor([&] { return bLockWanted.load(); }, 30000))
+            return;
+        CSingleLock lock(main.m_view.m_lock);
+        bHolding = true;
+        WaitFor([&] { return bRelease.load(); }, 30000);
+        nLineWhileHeld = main.m_view.m_finder.m_nLine;
+    });
+    CFindSeen seen;
+    std::atomic<bool> bChangedUnderLock{ false }, bGone{ false };
+    CDialogDriver driver("Find", [&](HWND h) {
+        seen = Look(h);
+        ::SetWindowTextA(::GetDlgItem(h, IDC_FIND_COMBO), "x");
+        bLockWanted = true;
+        if (WaitFor([&] { return bHolding.load(); })) {
+            CDialogDriver::Click(h, IDOK);
+            bGone = CDialogDriver::WaitGone(h);
+            // The position that a new text forgets may only change once the
+            // lock is free; give a wrong order every chance to show.
+            bChangedUnderLock = WaitFor([&] { return main.m_view.m_finder.m_nLine != 0; }, 500);
+        }
+        bRelease = true;
+    });
+    Press('F', true);
+    driver.Join();
+    bLockWanted = true;
+    bRelease = true;
+    holder.join();
+    ASSERT_TRUE(bGone);
+    EXPECT_FALSE(bChangedUnderLock) << "the find position changed while another thread held the lock";
+    EXPECT_EQ(nLineWhileHeld, 0);
+    EXPECT_EQ(main.m_view.m_finder.m_strPattern, CString("x"));
+    EXPECT_EQ(main.m_view.m_finder.m_nLine, 1);
+    EXPECT_EQ(main.m_view.m_finder.m_nColumn, 0);
+}

@@ -278,6 +278,30 @@ TEST_F(Interpreter, LcdToAMissingFolderPrintsTheSystemTextAndStopsTheBatch)
     EXPECT_EQ(CProcessRunner::s_nNextRunId, 1);
 }
 
+TEST_F(Interpreter, StartThatFailsOnTheReaderThreadStopsTheBatchThroughTheWindow)
+{
+    main.m_interp.m_strAdbDir = "C:\\kb-no-such-folder\\";
+    main.m_batch.Start(&main, "devices\r\nversion\r\n");
+    auto errorShown = [&] {
+        for (const std::string& s : Lines())
+            if (!s.empty() && s[0] == CODE_ERROR)
+                return true;
+        return false;
+    };
+    // The window handles no message meanwhile: the reader thread has printed
+    // the error, and the batch, which only this thread may touch, is as it was.
+    ASSERT_TRUE(WaitFor(errorShown));
+    EXPECT_FALSE(WaitFor([&] { return !main.m_batch.IsActive(); }, 500))
+        << "the reader thread stopped the batch behind the window's back";
+    EXPECT_TRUE(PumpKeysUntil([&] { return !main.m_batch.IsActive(); }));
+    ASSERT_TRUE(WaitIdle());
+    std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines[0], "\x03" "C:\\kb-no-such-folder\\adb devices");
+    EXPECT_EQ(lines[1][0], CODE_ERROR);
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 1) << "the batch's second line never ran";
+}
+
 TEST_F(Interpreter, LcdPrintsAFolderLongerThan260BytesWhole)
 {
     std::string before = CurrentFolder();

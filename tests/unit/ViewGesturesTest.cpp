@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/AllocFailure.h"
 #include "support/MainWndFixture.h"
 
 namespace {
@@ -153,6 +154,32 @@ TEST_F(ViewGestures, MarkNamingMissingLinesCopiesOnlyTheLinesThatExist)
     EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "z");
 }
 
+TEST_F(ViewGestures, CopyOfAFullStoreNeedsNoSecondCopyOfIt)
+{
+    // About 2 MB of lines, each with a code byte that the copy rewrites.
+    std::string expected;
+    const std::string body(200, 'w');
+    for (int i = 0; i < 10000; ++i) {
+        View().PrintF("%c%05d%s", CODE_INFO, i, body.c_str());
+        if (i > 0)
+            expected += '\r';
+        char szNumber[8];
+        snprintf(szNumber, sizeof szNumber, "%05d", i);
+        expected += "." + std::string(szNumber) + body;
+    }
+    ASSERT_EQ(View().m_store.m_nUsed, int(expected.size()) + 1) << "nothing was dropped";
+    Paint();
+    std::string copied = CopyOf([&] {
+        // Nothing of the store's size can be had from the C++ heap now; a
+        // failure would have had to stay inside the window procedure.
+        CFailLargeAllocations guard(1 << 20);
+        CtrlMiddle();
+        EXPECT_EQ(CFailLargeAllocations::Refused(), 0u);
+    });
+    EXPECT_EQ(copied.size(), expected.size());
+    EXPECT_TRUE(copied == expected) << "the copy differs from the store's text";
+}
+
 TEST_F(ViewGestures, DoubleClickPutsASpaceAndTheWordIntoTheCommandLine)
 {
     PrintLines({ "adb devices", "x=1 key:value", "\x03" "adb shell ls" });
@@ -240,6 +267,44 @@ TEST_F(ViewGestures, SearchesStayInsideTheMark)
     EXPECT_EQ(Match(), std::make_pair(1, 2));
     Press(VK_F3, false, true);
     EXPECT_EQ(Match(), std::make_pair(-1, -1));
+}
+
+TEST_F(ViewGestures, ShiftF3WithAMarkReachingBelowTheLastLineStartsAtTheLastLine)
+{
+    PrintLines({ "0 pat", "1 pat", "2 pat", "3 pat" });
+    Middle(1);
+    Middle(12);
+    ASSERT_EQ(Mark(), std::make_pair(1, 12));
+    View().m_finder.SetPattern("pat");
+    Press(VK_F3, false, true);
+    EXPECT_EQ(Match(), std::make_pair(3, 2)) << "the last stored line inside the mark";
+    Press(VK_F3, false, true);
+    EXPECT_EQ(Match(), std::make_pair(2, 2));
+    Press(VK_F3, false, true);
+    EXPECT_EQ(Match(), std::make_pair(1, 2));
+    Press(VK_F3, false, true);
+    EXPECT_EQ(Match(), std::make_pair(-1, -1)) << "the line above the mark is not searched";
+
+    Middle(0);
+    Middle(7);
+    Middle(9);
+    ASSERT_EQ(Mark(), std::make_pair(7, 9));
+    Press(VK_F3, false, true);
+    EXPECT_EQ(Match(), std::make_pair(-1, -1)) << "no marked line exists: no line outside the mark is searched";
+}
+
+TEST_F(ViewGestures, MatchInLinesPrintedSinceTheLastPaintIsScrolledToAll)
+{
+    SizeForPage(30, 40);
+    PrintLines({ "first" });
+    // These lines arrive without a paint in between, as output does while
+    // the user presses F3.
+    for (int i = 1; i < 100; ++i)
+        View().PrintF(i == 60 ? "line %d MATCH" : "line %d", i);
+    View().m_finder.SetPattern("match");
+    Press(VK_F3);
+    ASSERT_EQ(Match(), std::make_pair(60, 8));
+    EXPECT_EQ(View().m_vBar.m_nPos, 60 - 10) << "a third down the screen, not clamped to the old range";
 }
 
 TEST_F(ViewGestures, FoundMatchIsScrolledAThirdDownAndIntoTheColumns)
