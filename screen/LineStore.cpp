@@ -12,10 +12,12 @@ const int kMinSlots = 16;
 const int kMaxDirty = -2;
 
 // Slack at the end of the block: the live bytes move down once per this
-// many bytes appended, so a full store moves about six bytes per byte stored.
+// many bytes appended, so a full store moves about four bytes per byte
+// stored. With the index it keeps the store within a quarter more than the
+// block for lines of 100 bytes, and within half more for empty lines.
 int SlackFor(int nSize)
 {
-    const int nSlack = nSize / 6;
+    const int nSlack = nSize / 25 * 6;
     return nSlack > INT_MAX - nSize ? INT_MAX - nSize : nSlack;
 }
 
@@ -42,21 +44,18 @@ int CountZeros(const char* p, int n)
 
 struct CIndexArrays {
     int* pOffset = nullptr;
-    int* pMax = nullptr;
     unsigned char* pArg = nullptr;
     int* pTree = nullptr;
 
     bool Allocate(int nSlots)
     {
         pOffset = new (std::nothrow) int[size_t(nSlots)];
-        pMax = new (std::nothrow) int[size_t(nSlots)];
         pArg = new (std::nothrow) unsigned char[size_t(nSlots)];
         pTree = new (std::nothrow) int[2 * size_t(nSlots)];
-        if (!pOffset || !pMax || !pArg || !pTree) {
+        if (!pOffset || !pArg || !pTree) {
             Free();
             return false;
         }
-        std::fill(pMax, pMax + nSlots, -1);
         std::fill(pArg, pArg + nSlots, 0);
         std::fill(pOffset, pOffset + nSlots, 0);
         std::fill(pTree, pTree + 2 * size_t(nSlots), -1);
@@ -65,10 +64,9 @@ struct CIndexArrays {
     void Free()
     {
         delete[] pOffset;
-        delete[] pMax;
         delete[] pArg;
         delete[] pTree;
-        pOffset = pMax = pTree = nullptr;
+        pOffset = pTree = nullptr;
         pArg = nullptr;
     }
 };
@@ -78,7 +76,7 @@ struct CIndexArrays {
 CLineStore::CLineStore(int nSize)
     : m_pBuffer(nullptr), m_nCapacity(0), m_nUsed(0), m_nMaxLineLen(0),
       m_pBlock(nullptr), m_nAlloc(0), m_nStart(0), m_nBase(0), m_nLines(0), m_nLastStart(0),
-      m_nSlots(0), m_nMaxSlots(0), m_pGroupOffset(nullptr), m_pGroupMax(nullptr), m_pGroupArg(nullptr),
+      m_nSlots(0), m_nMaxSlots(0), m_pGroupOffset(nullptr), m_pGroupArg(nullptr),
       m_pTree(nullptr), m_nMax(kMaxDirty), m_nCursorLine(-1), m_nCursorOffset(0)
 {
     if (nSize > 0 && !Resize(nSize))
@@ -93,17 +91,17 @@ CLineStore::~CLineStore()
 long long CLineStore::AllocatedBytes() const
 {
     return (long long)m_nAlloc
-        + (long long)m_nSlots * (sizeof(int) * 2 + sizeof(unsigned char) + sizeof(int) * 2);
+        + (long long)m_nSlots * (sizeof(int) + sizeof(unsigned char) + sizeof(int) * 2);
 }
 
 bool CLineStore::Resize(int nSize)
 {
     if (nSize < 1) {
         delete[] m_pBlock;
-        CIndexArrays old{ m_pGroupOffset, m_pGroupMax, m_pGroupArg, m_pTree };
+        CIndexArrays old{ m_pGroupOffset, m_pGroupArg, m_pTree };
         old.Free();
         m_pBlock = m_pBuffer = nullptr;
-        m_pGroupOffset = m_pGroupMax = m_pTree = nullptr;
+        m_pGroupOffset = m_pTree = nullptr;
         m_pGroupArg = nullptr;
         m_nAlloc = m_nCapacity = m_nUsed = m_nMaxLineLen = 0;
         m_nStart = m_nLines = m_nLastStart = m_nSlots = m_nMaxSlots = 0;
@@ -138,7 +136,7 @@ bool CLineStore::Resize(int nSize)
     if (nKeep > 0)
         memcpy(pNew, m_pBuffer + nKeepFrom, size_t(nKeep));
     delete[] m_pBlock;
-    CIndexArrays old{ m_pGroupOffset, m_pGroupMax, m_pGroupArg, m_pTree };
+    CIndexArrays old{ m_pGroupOffset, m_pGroupArg, m_pTree };
     old.Free();
 
     m_pBlock = m_pBuffer = pNew;
@@ -149,7 +147,6 @@ bool CLineStore::Resize(int nSize)
     m_nSlots = nSlots;
     m_nMaxSlots = nMaxSlots;
     m_pGroupOffset = index.pOffset;
-    m_pGroupMax = index.pMax;
     m_pGroupArg = index.pArg;
     m_pTree = index.pTree;
     RebuildIndex();
@@ -162,7 +159,6 @@ void CLineStore::ResetIndex()
     m_nLines = 0;
     m_nLastStart = m_nStart;
     if (m_nSlots > 0) {
-        std::fill(m_pGroupMax, m_pGroupMax + m_nSlots, -1);
         std::fill(m_pTree, m_pTree + 2 * size_t(m_nSlots), -1);
     }
     m_nMax = kMaxDirty;
@@ -197,10 +193,9 @@ void CLineStore::SetGroupMax(int64_t nGroup, int nMax, int nArg)
 {
     const int nSlot = Slot(nGroup);
     m_pGroupArg[nSlot] = (unsigned char)nArg;
-    if (m_pGroupMax[nSlot] == nMax)
-        return;
-    m_pGroupMax[nSlot] = nMax;
     int i = m_nSlots + nSlot;
+    if (m_pTree[i] == nMax)
+        return;
     m_pTree[i] = nMax;
     for (i >>= 1; i >= 1; i >>= 1)
         m_pTree[i] = std::max(m_pTree[2 * i], m_pTree[2 * i + 1]);
@@ -240,17 +235,15 @@ bool CLineStore::GrowIndex(int nSlots)
             const int nOld = Slot(g);
             const int nNew = int(g % nSlots);
             index.pOffset[nNew] = m_pGroupOffset[nOld];
-            index.pMax[nNew] = m_pGroupMax[nOld];
             index.pArg[nNew] = m_pGroupArg[nOld];
-            index.pTree[nSlots + nNew] = m_pGroupMax[nOld];
+            index.pTree[nSlots + nNew] = m_pTree[m_nSlots + nOld];
         }
     }
     for (int i = nSlots - 1; i >= 1; --i)
         index.pTree[i] = std::max(index.pTree[2 * i], index.pTree[2 * i + 1]);
-    CIndexArrays old{ m_pGroupOffset, m_pGroupMax, m_pGroupArg, m_pTree };
+    CIndexArrays old{ m_pGroupOffset, m_pGroupArg, m_pTree };
     old.Free();
     m_pGroupOffset = index.pOffset;
-    m_pGroupMax = index.pMax;
     m_pGroupArg = index.pArg;
     m_pTree = index.pTree;
     m_nSlots = nSlots;
@@ -301,7 +294,7 @@ void CLineStore::AddLine(int nOffset, int nLength)
     if (m_nLines == 0 || nArg == 0) {
         m_pGroupOffset[Slot(nGroup)] = nOffset;
         SetGroupMax(nGroup, nLength, nArg);
-    } else if (nLength >= m_pGroupMax[Slot(nGroup)]) {
+    } else if (nLength >= GroupMax(nGroup)) {
         SetGroupMax(nGroup, nLength, nArg);
     }
     ++m_nLines;

@@ -63,6 +63,7 @@ private:
     int64_t LastGroup() const { return (m_nBase + m_nLines - 1) / kGroupLines; }
     // The first live line of a group and its absolute number.
     void GroupStart(int64_t nGroup, int* pnOffset, int64_t* pnLine) const;
+    int GroupMax(int64_t nGroup) const { return m_pTree[m_nSlots + Slot(nGroup)]; }
     void SetGroupMax(int64_t nGroup, int nMax, int nArg);
     void ClearGroup(int64_t nGroup);
     // Finds the longest of the group's live lines before nEndLine again.
@@ -88,9 +89,10 @@ private:
     int m_nSlots;
     int m_nMaxSlots;      // what the capacity can ever need
     int* m_pGroupOffset;  // offset in m_pBlock of the group's first line
-    int* m_pGroupMax;     // longest line of the group, -1 for a free slot
-    unsigned char* m_pGroupArg;   // the last line of the group that is that long
-    int* m_pTree;         // maximum tree over m_pGroupMax: m_pTree[m_nSlots + slot]
+    unsigned char* m_pGroupArg;   // the last line of the group that is the longest
+    // Maximum tree: m_pTree[m_nSlots + slot] is the longest line of the group
+    // in that slot (-1 for a free slot), m_pTree[i] the larger of 2i and 2i + 1.
+    int* m_pTree;
     mutable int m_nMax;   // -2 when it has to be taken from the tree again
 
     // GetLine's last answer, for walks over neighbouring lines.
