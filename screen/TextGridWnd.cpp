@@ -169,20 +169,18 @@ void CTextGridWnd::DrawTextRun(CDC& dc, CLineDrawInfo& info)
     dc.SetBkMode(oldMode);
 }
 
-long CTextGridWnd::SnapTextRun(CLineDrawInfo& info, std::vector<char>& buffer) const
+long CTextGridWnd::SnapTextRun(CLineDrawInfo& info, int nRight, std::vector<char>& buffer) const
 {
     const char* p = info.pszText;
     info.pszText = nullptr;
     if (p == nullptr || info.nFirstChar < 0 || m_nCharWidth <= 0)
         return -1;
-    RECT text;
-    GetTextRect(&text);
     const int x = (info.nColumn - m_hBar.m_nPos) * m_nCharWidth;
-    if (x >= text.right)
+    if (x >= nRight)
         return -1;
     // Only the characters that can stand in the text area; a long line is
     // not measured past them.
-    const int nCells = (text.right - x + m_nCharWidth - 1) / m_nCharWidth;
+    const int nCells = (nRight - x + m_nCharWidth - 1) / m_nCharWidth;
     const size_t nLimit = size_t(info.nFirstChar) + size_t(nCells);
     const size_t nLength = info.nLength > 0 ? std::min(size_t(info.nLength), nLimit) : strnlen(p, nLimit);
     if (nLength <= size_t(info.nFirstChar))
@@ -221,13 +219,15 @@ void CTextGridWnd::OnPaint()
     m_paintLines.clear();
     m_paintOffsets.clear();
     m_paintText.clear();
+    RECT text;
+    GetTextRect(&text);
     {
         CSingleLock lock(m_lock);
         UpdateRanges();
         for (int i = 0; i <= m_vBar.m_nPage; ++i) {
             CLineDrawInfo info = { m_vBar.m_nPos + i, m_hBar.m_nPos, m_hBar.m_nPos, m_crBack, m_crText, &m_font, nullptr, 0 };
             GetLineAttributes(&info);
-            m_paintOffsets.push_back(SnapTextRun(info, m_paintText));
+            m_paintOffsets.push_back(SnapTextRun(info, text.right, m_paintText));
             m_paintLines.push_back(info);
         }
         TakeOverlay();
@@ -244,8 +244,6 @@ void CTextGridWnd::OnPaint()
         DrawTextRun(m_offscreen, info);
     }
     DrawOverlay(m_offscreen);
-    RECT text;
-    GetTextRect(&text);
     ::BitBlt(paint, text.left, text.top, text.right - text.left, text.bottom - text.top, m_offscreen, 0, 0, SRCCOPY);
     m_vBar.Push();
     m_hBar.Push();

@@ -110,10 +110,10 @@ protected:
     virtual void TakeOverlay() {}
 
     void DrawTextRun(CDC& dc, CLineDrawInfo& info);
-    // Copies to the end of buffer the part of info's text that a paint can
-    // show, zero-terminated, and makes info describe that copy (its pszText
-    // is left null: the copy's offset is returned, -1 when nothing shows).
-    long SnapTextRun(CLineDrawInfo& info, std::vector<char>& buffer) const;
+    // Copies to the end of buffer the part of info's text that can show left
+    // of nRight, zero-terminated, and makes info describe that copy (its
+    // pszText is left null: the copy's offset is returned, -1 if none shows).
+    long SnapTextRun(CLineDrawInfo& info, int nRight, std::vector<char>& buffer) const;
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
 
 public:
