@@ -76,7 +76,7 @@ struct CIndexArrays {
 CLineStore::CLineStore(int nSize)
     : m_pBuffer(nullptr), m_nCapacity(0), m_nUsed(0), m_nMaxLineLen(0),
       m_pBlock(nullptr), m_nAlloc(0), m_nStart(0), m_nBase(0), m_nLines(0), m_nLastStart(0),
-      m_nSlots(0), m_nMaxSlots(0), m_pGroupOffset(nullptr), m_pGroupArg(nullptr),
+      m_nSlots(0), m_nFirstSlot(0), m_nMaxSlots(0), m_pGroupOffset(nullptr), m_pGroupArg(nullptr),
       m_pTree(nullptr), m_nMax(kMaxDirty), m_nCursorLine(-1), m_nCursorOffset(0)
 {
     if (nSize > 0 && !Resize(nSize))
@@ -104,7 +104,7 @@ bool CLineStore::Resize(int nSize)
         m_pGroupOffset = m_pTree = nullptr;
         m_pGroupArg = nullptr;
         m_nAlloc = m_nCapacity = m_nUsed = m_nMaxLineLen = 0;
-        m_nStart = m_nLines = m_nLastStart = m_nSlots = m_nMaxSlots = 0;
+        m_nStart = m_nLines = m_nLastStart = m_nSlots = m_nFirstSlot = m_nMaxSlots = 0;
         m_nBase = 0;
         m_nMax = kMaxDirty;
         m_nCursorLine = -1;
@@ -156,6 +156,7 @@ bool CLineStore::Resize(int nSize)
 void CLineStore::ResetIndex()
 {
     m_nBase = 0;
+    m_nFirstSlot = 0;
     m_nLines = 0;
     m_nLastStart = m_nStart;
     if (m_nSlots > 0) {
@@ -189,9 +190,8 @@ void CLineStore::GroupStart(int64_t nGroup, int* pnOffset, int64_t* pnLine) cons
     }
 }
 
-void CLineStore::SetGroupMax(int64_t nGroup, int nMax, int nArg)
+void CLineStore::SetSlotMax(int nSlot, int nMax, int nArg)
 {
-    const int nSlot = Slot(nGroup);
     m_pGroupArg[nSlot] = (unsigned char)nArg;
     int i = m_nSlots + nSlot;
     if (m_pTree[i] == nMax)
@@ -233,7 +233,7 @@ bool CLineStore::GrowIndex(int nSlots)
     if (m_nLines > 0) {
         for (int64_t g = FirstGroup(); g <= LastGroup(); ++g) {
             const int nOld = Slot(g);
-            const int nNew = int(g % nSlots);
+            const int nNew = int(g - FirstGroup());
             index.pOffset[nNew] = m_pGroupOffset[nOld];
             index.pArg[nNew] = m_pGroupArg[nOld];
             index.pTree[nSlots + nNew] = m_pTree[m_nSlots + nOld];
@@ -247,6 +247,7 @@ bool CLineStore::GrowIndex(int nSlots)
     m_pGroupArg = index.pArg;
     m_pTree = index.pTree;
     m_nSlots = nSlots;
+    m_nFirstSlot = 0;
     m_nMax = kMaxDirty;
     return true;
 }
@@ -272,15 +273,20 @@ void CLineStore::DropFirstLine()
     const int nLen = int(strlen(m_pBuffer));
     const int64_t nLine = m_nBase;
     const int64_t nGroup = nLine / kGroupLines;
+    const int nSlot = Slot(nGroup);
     m_nStart += nLen + 1;
     m_nUsed -= nLen + 1;
     ++m_nBase;
     --m_nLines;
     m_nCursorLine = -1;
-    if (m_nLines == 0 || m_nBase % kGroupLines == 0)
-        ClearGroup(nGroup);
-    else if (m_pGroupArg[Slot(nGroup)] == nLine % kGroupLines)
+    if (m_nBase % kGroupLines == 0) {
+        SetSlotMax(nSlot, -1, 0);
+        m_nFirstSlot = nSlot + 1 == m_nSlots ? 0 : nSlot + 1;
+    } else if (m_nLines == 0) {
+        SetSlotMax(nSlot, -1, 0);
+    } else if (m_pGroupArg[nSlot] == nLine % kGroupLines) {
         RescanGroup(nGroup, (nGroup + 1) * kGroupLines);
+    }
     if (m_nUsed == 0)
         m_nStart = m_nLastStart = 0;
     m_pBuffer = m_pBlock + m_nStart;

@@ -58,13 +58,19 @@ public:
 private:
     bool Holds(const char* pLine) const;
 
-    int Slot(int64_t nGroup) const { return int(nGroup % m_nSlots); }
+    // Live groups (and the next one) follow m_nFirstSlot round the ring.
+    int Slot(int64_t nGroup) const
+    {
+        const int n = m_nFirstSlot + int(nGroup - FirstGroup());
+        return n >= m_nSlots ? n - m_nSlots : n;
+    }
     int64_t FirstGroup() const { return m_nBase / kGroupLines; }
     int64_t LastGroup() const { return (m_nBase + m_nLines - 1) / kGroupLines; }
     // The first live line of a group and its absolute number.
     void GroupStart(int64_t nGroup, int* pnOffset, int64_t* pnLine) const;
     int GroupMax(int64_t nGroup) const { return m_pTree[m_nSlots + Slot(nGroup)]; }
-    void SetGroupMax(int64_t nGroup, int nMax, int nArg);
+    void SetGroupMax(int64_t nGroup, int nMax, int nArg) { SetSlotMax(Slot(nGroup), nMax, nArg); }
+    void SetSlotMax(int nSlot, int nMax, int nArg);
     void ClearGroup(int64_t nGroup);
     // Finds the longest of the group's live lines before nEndLine again.
     void RescanGroup(int64_t nGroup, int64_t nEndLine);
@@ -85,8 +91,9 @@ private:
     int m_nLines;
     int m_nLastStart;     // offset in m_pBlock of the last line
 
-    // The index: a ring of m_nSlots groups; group g sits in slot g % m_nSlots.
+    // The index: a ring of m_nSlots groups, the first live one in m_nFirstSlot.
     int m_nSlots;
+    int m_nFirstSlot;
     int m_nMaxSlots;      // what the capacity can ever need
     int* m_pGroupOffset;  // offset in m_pBlock of the group's first line
     unsigned char* m_pGroupArg;   // the last line of the group that is the longest
