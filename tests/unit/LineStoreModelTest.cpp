@@ -61,9 +61,10 @@ void ExpectSame(CLineStore& store, CLineStoreModel& model, const std::string& wh
     const int nLines = model.CountLines();
     ASSERT_EQ(store.CountLines(), nLines);
     ASSERT_EQ(store.m_nMaxLineLen, model.m_nMaxLineLen);
-    if (model.m_nUsed > 0)
+    if (model.m_nUsed > 0) {
         ASSERT_EQ(std::string(store.m_pBuffer, size_t(store.m_nUsed)),
                   std::string(model.m_pBuffer, size_t(model.m_nUsed)));
+    }
     // Forward by index, forward by pointer, backward by pointer.
     const char* pNext = store.NextLine(nullptr);
     for (int i = 0; i < nLines; ++i) {
@@ -153,8 +154,9 @@ void RunRandom(unsigned nSeed, int nSize, int nOps, bool bFullCheckEveryOp)
             const char* p = real.m_store.GetLine(nIndex);
             const char* q = model.m_store.GetLine(nIndex);
             ASSERT_EQ(p == nullptr, q == nullptr) << where;
-            if (p)
+            if (p) {
                 ASSERT_STREQ(p, q) << where;
+            }
             ASSERT_EQ(real.m_store.LineLength(nIndex), model.m_store.LineLength(nIndex)) << where;
         }
         if (bFullCheckEveryOp || nOp % 97 == 0) {
