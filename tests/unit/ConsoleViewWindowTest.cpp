@@ -420,10 +420,15 @@ TEST_F(ConsoleViewWindow, FullStorePaintsTheSamePixelsAsASmallStoreAndCharByChar
                 view.m_store.StoreLine(line.c_str(), false);
             view.m_nMarkFirst = nTop + 2;
             view.m_nMarkLast = nTop + 4;
+            // The ranges are still the last paint's: set them first, or the
+            // positions are clamped to them.
+            view.m_vBar.SetRange(view.m_store.CountLines());
+            view.m_hBar.SetRange(view.m_store.m_nMaxLineLen);
             view.m_vBar.SetPos(nTop);
             view.m_hBar.SetPos(nColumn);
             Paint();
             ASSERT_EQ(view.m_vBar.m_nPos, nTop);
+            ASSERT_EQ(view.m_hBar.m_nPos, nColumn);
             const std::vector<COLORREF> full = CaptureTextArea(view);
 
             view.m_store.Resize(8192);
@@ -435,9 +440,12 @@ TEST_F(ConsoleViewWindow, FullStorePaintsTheSamePixelsAsASmallStoreAndCharByChar
             view.m_store.StoreLine(std::string(200, ' ').c_str(), false);
             view.m_nMarkFirst = 2;
             view.m_nMarkLast = 4;
+            view.m_vBar.SetRange(view.m_store.CountLines());
+            view.m_hBar.SetRange(view.m_store.m_nMaxLineLen);
             view.m_vBar.SetPos(0);
             view.m_hBar.SetPos(nColumn);
             Paint();
+            ASSERT_EQ(view.m_hBar.m_nPos, nColumn);
             const std::vector<COLORREF> small = CaptureTextArea(view);
             EXPECT_EQ(Differences(full, small), 0u);
             EXPECT_EQ(Differences(small, PaintCharByChar(view)), 0u);
