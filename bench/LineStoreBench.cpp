@@ -1,56 +1,114 @@
-// Host benchmark of CLineStore::StoreLine, built apart from the Windows build:
-//   g++ -std=c++17 -O2 -I. bench/LineStoreBench.cpp screen/LineStore.cpp -lbenchmark -pthread
+// Host benchmark of the line store, built apart from the Windows build by
+// scripts/bench:
+//   g++ -std=c++17 -O2 -I. -Itests bench/LineStoreBench.cpp screen/LineStore.cpp -lbenchmark -pthread
+// Arguments: store megabytes, line length (0 = empty lines).
+// The Literal* cases run the literal reference of the same operations, as
+// the baseline they replace.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "screen/LineStore.h"
+#include "support/LineStoreModel.h"
 
 namespace {
 
-// Lines into a store that still has room.
-void BM_StoreLineWhileFilling(benchmark::State& state)
-{
-    const std::string line(size_t(state.range(0)), 'x');
-    CLineStore store(64 << 20);
-    for (auto _ : state) {
-        if (store.StoreLine(line.c_str(), false) != 0)
-            store.Clear();
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * (state.range(0) + 1));
-}
-BENCHMARK(BM_StoreLineWhileFilling)->Arg(16)->Arg(80)->Arg(1000);
+// The lines that one paint of a 50-line page takes from the store.
+const int kPageLines = 50;
 
-// Lines into a full store of the given megabytes: every line drops the
-// oldest ones and moves the rest of the block down.
-void BM_StoreLineWhenFull(benchmark::State& state)
+template <class TStore>
+void Fill(TStore& store, const std::string& line)
 {
-    const std::string line(80, 'y');
-    CLineStore store(int(state.range(0)) << 20);
     while (store.StoreLine(line.c_str(), false) == 0) {
     }
+}
+
+template <class TStore>
+void StoreIntoEmpty(benchmark::State& state)
+{
+    const std::string line(size_t(state.range(1)), 'x');
+    TStore store(int(state.range(0)) << 20);
+    // Once through, so that the block's pages are all in memory, as they are
+    // in a program that has run a while.
+    Fill(store, line);
+    store.Clear();
+    for (auto _ : state) {
+        if (store.StoreLine(line.c_str(), false) != 0) {
+            state.PauseTiming();
+            store.Clear();
+            store.StoreLine(line.c_str(), false);
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()));
+}
+
+template <class TStore>
+void StoreIntoFull(benchmark::State& state)
+{
+    const std::string line(size_t(state.range(1)), 'y');
+    TStore store(int(state.range(0)) << 20);
+    Fill(store, line);
     for (auto _ : state)
         benchmark::DoNotOptimize(store.StoreLine(line.c_str(), false));
     state.SetItemsProcessed(int64_t(state.iterations()));
 }
-BENCHMARK(BM_StoreLineWhenFull)->Arg(1)->Arg(4)->Arg(64);
 
-// Dropping many short lines for one long one: one move, not one per line.
-void BM_LongLineAfterShortOnes(benchmark::State& state)
+// What a paint asks of a full store that follows the newest line: the count
+// (and longest line), then each of the page + 1 last lines by index. A line
+// is stored before each paint, as during a flood, and counted in the figure
+// (StoreIntoFull gives its share).
+template <class TStore>
+void PaintWork(benchmark::State& state)
 {
-    const std::string longLine(4000, 'z');
-    CLineStore store(4 << 20);
+    const std::string line(size_t(state.range(1)), 'z');
+    TStore store(int(state.range(0)) << 20);
+    Fill(store, line);
     for (auto _ : state) {
-        state.PauseTiming();
-        store.Clear();
-        while (store.StoreLine("a", false) == 0) {
+        store.StoreLine(line.c_str(), false);
+        const int nLines = store.CountLines();
+        int nSum = store.m_nMaxLineLen;
+        for (int i = nLines - kPageLines - 1; i < nLines; ++i) {
+            const char* p = store.GetLine(i);
+            nSum += p != nullptr ? p[0] : 0;
         }
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(store.StoreLine(longLine.c_str(), false));
+        benchmark::DoNotOptimize(nSum);
     }
 }
-BENCHMARK(BM_LongLineAfterShortOnes)->Iterations(20);
+
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    for (int nLen : { 100, 0 })
+        for (int nMegabytes : { 1, 4, 16, 64 })
+            b->Args({ nMegabytes, nLen });
+}
+
+void LiteralSizes(benchmark::internal::Benchmark* b)
+{
+    for (int nLen : { 100, 0 })
+        for (int nMegabytes : { 1, 4 })
+            b->Args({ nMegabytes, nLen });
+}
+
+// Memory of a full store beside its block, as a counter.
+void Memory(benchmark::State& state)
+{
+    const std::string line(size_t(state.range(1)), 'm');
+    const int nSize = int(state.range(0)) << 20;
+    CLineStore store(nSize);
+    Fill(store, line);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(store.CountLines());
+    state.counters["extra_percent"] = 100.0 * double(store.AllocatedBytes() - nSize) / nSize;
+}
 
 } // namespace
+
+BENCHMARK_TEMPLATE(StoreIntoEmpty, CLineStore)->Apply(Sizes);
+BENCHMARK_TEMPLATE(StoreIntoFull, CLineStore)->Apply(Sizes);
+BENCHMARK_TEMPLATE(PaintWork, CLineStore)->Apply(Sizes);
+BENCHMARK(Memory)->Apply(Sizes)->Iterations(1);
+BENCHMARK_TEMPLATE(StoreIntoFull, CLineStoreModel)->Name("LiteralStoreIntoFull")->Apply(LiteralSizes)->MinTime(0.2);
+BENCHMARK_TEMPLATE(PaintWork, CLineStoreModel)->Name("LiteralPaintWork")->Apply(LiteralSizes)->MinTime(0.2);
 
 BENCHMARK_MAIN();

@@ -12,6 +12,31 @@ void FailBeep()
 {
     ::Beep(252, 20);
 }
+
+// OemToCharA of every byte, taken once. In a single-byte OEM code page a
+// text converts byte by byte, so Print looks its bytes up here instead of
+// calling the system for every line; other code pages still call it.
+struct COemTable {
+    bool bSingleByte;
+    char map[256];
+};
+
+const COemTable& OemTable()
+{
+    static const COemTable table = [] {
+        COemTable t;
+        CPINFO info;
+        t.bSingleByte = ::GetCPInfo(CP_OEMCP, &info) && info.MaxCharSize == 1;
+        t.map[0] = 0;
+        for (int c = 1; c < 256; ++c) {
+            char sz[2] = { char(c), 0 };
+            ::OemToCharA(sz, sz);
+            t.map[c] = sz[0];
+        }
+        return t;
+    }();
+    return table;
+}
 }
 
 CConsoleView::CConsoleView() = default;
@@ -57,13 +82,20 @@ void CConsoleView::Print(const char* pszText)
     if (!pszText)
         pszText = "";
     CSingleLock lock(m_lock);
-    std::string s;
+    std::string& s = m_strPrint;
+    s.clear();
     if (static_cast<unsigned char>(pszText[0]) >= 8 && m_nCode != 0)
         s += char(m_nCode & 0xFF);
     s += pszText;
     if (s.size() > 1 && IsCodeByte(s[0]))
         m_bContinueLine = false;
-    ::OemToCharA(&s[0], &s[0]);
+    const COemTable& oem = OemTable();
+    if (oem.bSingleByte) {
+        for (char& c : s)
+            c = oem.map[static_cast<unsigned char>(c)];
+    } else {
+        ::OemToCharA(&s[0], &s[0]);
+    }
     int n = m_store.StoreLine(s.c_str(), m_bContinueLine);
     if (n > 0) {
         m_nMarkFirst -= n;
@@ -124,8 +156,9 @@ void CConsoleView::GetLineAttributes(CLineDrawInfo* pInfo)
     }
 }
 
-void CConsoleView::DrawOverlay(CDC& dc)
+void CConsoleView::TakeOverlay()
 {
+    m_bOverlay = false;
     if (m_finder.m_nLine < 0)
         return;
     const char* p = m_store.GetLine(m_finder.m_nLine);
@@ -135,9 +168,23 @@ void CConsoleView::DrawOverlay(CDC& dc)
     bool bCode = IsCodeByte(p[0]);
     CLineDrawInfo info = { m_finder.m_nLine, bCode ? m_finder.m_nColumn - 1 : m_finder.m_nColumn, 0,
                            m_crFindBack, m_crFindText, p[0] == CODE_ECHO ? &m_fontItalic : &m_font,
-                           p + m_finder.m_nColumn, n };
+                           nullptr, n };
     if (info.nLine < m_vBar.m_nPos || info.nLine > m_vBar.m_nPos + m_vBar.m_nPage - 1)
         return;
+    if (n > 0)
+        m_strOverlay.assign(p + m_finder.m_nColumn, size_t(n));
+    else
+        m_strOverlay.assign(p + m_finder.m_nColumn);
+    m_overlay = info;
+    m_bOverlay = true;
+}
+
+void CConsoleView::DrawOverlay(CDC& dc)
+{
+    if (!m_bOverlay)
+        return;
+    CLineDrawInfo info = m_overlay;
+    info.pszText = m_strOverlay.c_str();
     RECT rc = GetLineRect(info.nLine);
     RECT text;
     GetTextRect(&text);

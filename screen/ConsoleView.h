@@ -5,6 +5,7 @@
 // Print may be called on any thread; everything else runs on the
 // user-interface thread.
 #include <atomic>
+#include <string>
 
 #include "screen/LineStore.h"
 #include "screen/TextFinder.h"
@@ -65,8 +66,17 @@ public:
 protected:
     void OnVScrolled(int nDelta) override;
     void UpdateRanges() override;
+    void TakeOverlay() override;
     void DrawOverlay(CDC& dc) override;
     void OnLineMButtonDown(int nLine, int nColumn, UINT nFlags) override;
     void OnLineDblClk(int nLine, int nColumn, UINT nFlags) override;
     void GetLineAttributes(CLineDrawInfo* pInfo) override;
+
+private:
+    // The find match as the last paint took it under the lock.
+    bool m_bOverlay = false;
+    CLineDrawInfo m_overlay = {};
+    std::string m_strOverlay;
+    // Print's work string, kept so that a line costs no allocation.
+    std::string m_strPrint;
 };

@@ -1,41 +1,115 @@
 #include "screen/LineStore.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
 namespace {
 
 const char kBackspace = 8;
+const int kMinSlots = 16;
+const int kMaxDirty = -2;
+
+// Slack at the end of the block: the live bytes move down once per this
+// many bytes appended, so a full store moves about four bytes per byte
+// stored. With the index it keeps the store within a quarter more than the
+// block for lines of 100 bytes, and within half more for empty lines.
+int SlackFor(int nSize)
+{
+    const int nSlack = nSize / 25 * 6;
+    return nSlack > INT_MAX - nSize ? INT_MAX - nSize : nSlack;
+}
+
+// Index slots that a capacity can ever need: every line takes at least its
+// terminator, and a run of lines may begin and end in part-filled groups.
+int MaxSlotsFor(int nCapacity)
+{
+    return (nCapacity + 1) / CLineStore::kGroupLines + 3;
+}
+
+int CountZeros(const char* p, int n)
+{
+    int nZeros = 0;
+    const char* pEnd = p + n;
+    while (p < pEnd) {
+        const void* pZero = memchr(p, 0, size_t(pEnd - p));
+        if (pZero == nullptr)
+            break;
+        ++nZeros;
+        p = static_cast<const char*>(pZero) + 1;
+    }
+    return nZeros;
+}
+
+struct CIndexArrays {
+    int* pOffset = nullptr;
+    unsigned char* pArg = nullptr;
+    int* pTree = nullptr;
+
+    bool Allocate(int nSlots)
+    {
+        pOffset = new (std::nothrow) int[size_t(nSlots)];
+        pArg = new (std::nothrow) unsigned char[size_t(nSlots)];
+        pTree = new (std::nothrow) int[2 * size_t(nSlots)];
+        if (!pOffset || !pArg || !pTree) {
+            Free();
+            return false;
+        }
+        std::fill(pArg, pArg + nSlots, 0);
+        std::fill(pOffset, pOffset + nSlots, 0);
+        std::fill(pTree, pTree + 2 * size_t(nSlots), -1);
+        return true;
+    }
+    void Free()
+    {
+        delete[] pOffset;
+        delete[] pArg;
+        delete[] pTree;
+        pOffset = pTree = nullptr;
+        pArg = nullptr;
+    }
+};
 
 } // namespace
 
 CLineStore::CLineStore(int nSize)
-    : m_pBuffer(nullptr), m_nCapacity(0), m_nUsed(0), m_nMaxLineLen(0)
+    : m_pBuffer(nullptr), m_nCapacity(0), m_nUsed(0), m_nMaxLineLen(0),
+      m_pBlock(nullptr), m_nAlloc(0), m_nStart(0), m_nBase(0), m_nLines(0), m_nLastStart(0),
+      m_nSlots(0), m_nFirstSlot(0), m_nMaxSlots(0), m_pGroupOffset(nullptr), m_pGroupArg(nullptr),
+      m_pTree(nullptr), m_nMax(kMaxDirty), m_nCursorLine(-1), m_nCursorOffset(0)
 {
-    if (nSize > 0) {
-        m_pBuffer = new char[size_t(nSize)];
-        m_nCapacity = nSize - 1;
-    }
+    if (nSize > 0 && !Resize(nSize))
+        throw std::bad_alloc();
 }
 
 CLineStore::~CLineStore()
 {
-    delete[] m_pBuffer;
+    Resize(0);
+}
+
+long long CLineStore::AllocatedBytes() const
+{
+    return (long long)m_nAlloc
+        + (long long)m_nSlots * (sizeof(int) + sizeof(unsigned char) + sizeof(int) * 2);
 }
 
 bool CLineStore::Resize(int nSize)
 {
     if (nSize < 1) {
-        delete[] m_pBuffer;
-        m_pBuffer = nullptr;
-        m_nCapacity = 0;
-        m_nUsed = 0;
-        m_nMaxLineLen = 0;
+        delete[] m_pBlock;
+        CIndexArrays old{ m_pGroupOffset, m_pGroupArg, m_pTree };
+        old.Free();
+        m_pBlock = m_pBuffer = nullptr;
+        m_pGroupOffset = m_pTree = nullptr;
+        m_pGroupArg = nullptr;
+        m_nAlloc = m_nCapacity = m_nUsed = m_nMaxLineLen = 0;
+        m_nStart = m_nLines = m_nLastStart = m_nSlots = m_nFirstSlot = m_nMaxSlots = 0;
+        m_nBase = 0;
+        m_nMax = kMaxDirty;
+        m_nCursorLine = -1;
         return true;
     }
-    char* pNew = new (std::nothrow) char[size_t(nSize)];
-    if (pNew == nullptr)
-        return false;
     const int nNewCapacity = nSize - 1;
     int nKeepFrom = 0;
     if (m_nUsed > nNewCapacity) {
@@ -48,13 +122,219 @@ bool CLineStore::Resize(int nSize)
         }
     }
     const int nKeep = m_nUsed - nKeepFrom;
+    const int nLines = nKeep > 0 ? CountZeros(m_pBuffer + nKeepFrom, nKeep) : 0;
+    const int nMaxSlots = MaxSlotsFor(nNewCapacity);
+    const int nSlots = std::min(std::max(kMinSlots, 2 * (nLines / kGroupLines + 2)), nMaxSlots);
+    const int nAlloc = nSize + SlackFor(nSize);
+
+    char* pNew = new (std::nothrow) char[size_t(nAlloc)];
+    CIndexArrays index;
+    if (pNew == nullptr || !index.Allocate(nSlots)) {
+        delete[] pNew;
+        return false;
+    }
     if (nKeep > 0)
         memcpy(pNew, m_pBuffer + nKeepFrom, size_t(nKeep));
-    delete[] m_pBuffer;
-    m_pBuffer = pNew;
+    delete[] m_pBlock;
+    CIndexArrays old{ m_pGroupOffset, m_pGroupArg, m_pTree };
+    old.Free();
+
+    m_pBlock = m_pBuffer = pNew;
+    m_nAlloc = nAlloc;
     m_nCapacity = nNewCapacity;
+    m_nStart = 0;
     m_nUsed = nKeep;
+    m_nSlots = nSlots;
+    m_nMaxSlots = nMaxSlots;
+    m_pGroupOffset = index.pOffset;
+    m_pGroupArg = index.pArg;
+    m_pTree = index.pTree;
+    RebuildIndex();
     return true;
+}
+
+void CLineStore::ResetIndex()
+{
+    m_nBase = 0;
+    m_nFirstSlot = 0;
+    m_nLines = 0;
+    m_nLastStart = m_nStart;
+    if (m_nSlots > 0) {
+        std::fill(m_pTree, m_pTree + 2 * size_t(m_nSlots), -1);
+    }
+    m_nMax = kMaxDirty;
+    m_nCursorLine = -1;
+}
+
+void CLineStore::RebuildIndex()
+{
+    ResetIndex();
+    int nOffset = m_nStart;
+    const int nEnd = m_nStart + m_nUsed;
+    while (nOffset < nEnd) {
+        const int nLen = int(strlen(m_pBlock + nOffset));
+        AddLine(nOffset, nLen);
+        nOffset += nLen + 1;
+    }
+}
+
+void CLineStore::GroupStart(int64_t nGroup, int* pnOffset, int64_t* pnLine) const
+{
+    // The first group may have lost its first lines: its stored start is stale.
+    if (nGroup == FirstGroup()) {
+        *pnOffset = m_nStart;
+        *pnLine = m_nBase;
+    } else {
+        *pnOffset = m_pGroupOffset[Slot(nGroup)];
+        *pnLine = nGroup * kGroupLines;
+    }
+}
+
+void CLineStore::SetSlotMax(int nSlot, int nMax, int nArg)
+{
+    m_pGroupArg[nSlot] = (unsigned char)nArg;
+    int i = m_nSlots + nSlot;
+    if (m_pTree[i] == nMax)
+        return;
+    m_pTree[i] = nMax;
+    for (i >>= 1; i >= 1; i >>= 1)
+        m_pTree[i] = std::max(m_pTree[2 * i], m_pTree[2 * i + 1]);
+    m_nMax = kMaxDirty;
+}
+
+void CLineStore::ClearGroup(int64_t nGroup)
+{
+    SetGroupMax(nGroup, -1, 0);
+}
+
+void CLineStore::RescanGroup(int64_t nGroup, int64_t nEndLine)
+{
+    int nOffset;
+    int64_t nLine;
+    GroupStart(nGroup, &nOffset, &nLine);
+    const int64_t nEnd = std::min({ nEndLine, (nGroup + 1) * kGroupLines, m_nBase + m_nLines });
+    int nMax = -1, nArg = 0;
+    for (; nLine < nEnd; ++nLine) {
+        const int nLen = int(strlen(m_pBlock + nOffset));
+        if (nLen >= nMax) {
+            nMax = nLen;
+            nArg = int(nLine % kGroupLines);
+        }
+        nOffset += nLen + 1;
+    }
+    SetGroupMax(nGroup, nMax, nArg);
+}
+
+bool CLineStore::GrowIndex(int nSlots)
+{
+    CIndexArrays index;
+    if (!index.Allocate(nSlots))
+        return false;
+    if (m_nLines > 0) {
+        for (int64_t g = FirstGroup(); g <= LastGroup(); ++g) {
+            const int nOld = Slot(g);
+            const int nNew = int(g - FirstGroup());
+            index.pOffset[nNew] = m_pGroupOffset[nOld];
+            index.pArg[nNew] = m_pGroupArg[nOld];
+            index.pTree[nSlots + nNew] = m_pTree[m_nSlots + nOld];
+        }
+    }
+    for (int i = nSlots - 1; i >= 1; --i)
+        index.pTree[i] = std::max(index.pTree[2 * i], index.pTree[2 * i + 1]);
+    CIndexArrays old{ m_pGroupOffset, m_pGroupArg, m_pTree };
+    old.Free();
+    m_pGroupOffset = index.pOffset;
+    m_pGroupArg = index.pArg;
+    m_pTree = index.pTree;
+    m_nSlots = nSlots;
+    m_nFirstSlot = 0;
+    m_nMax = kMaxDirty;
+    return true;
+}
+
+int CLineStore::EnsureGroupFree()
+{
+    int nDropped = 0;
+    for (;;) {
+        const int64_t nNeed = m_nLines == 0 ? 1 : (m_nBase + m_nLines) / kGroupLines - FirstGroup() + 1;
+        if (nNeed <= m_nSlots)
+            return nDropped;
+        const int nSlots = std::min(std::max(2 * m_nSlots, kMinSlots), m_nMaxSlots);
+        if (nSlots > m_nSlots && GrowIndex(nSlots))
+            continue;
+        // Short of memory for the index: keep fewer lines rather than fail.
+        DropFirstLine();
+        ++nDropped;
+    }
+}
+
+void CLineStore::DropFirstLine()
+{
+    const int nLen = int(strlen(m_pBuffer));
+    const int64_t nLine = m_nBase;
+    const int64_t nGroup = nLine / kGroupLines;
+    const int nSlot = Slot(nGroup);
+    m_nStart += nLen + 1;
+    m_nUsed -= nLen + 1;
+    ++m_nBase;
+    --m_nLines;
+    m_nCursorLine = -1;
+    if (m_nBase % kGroupLines == 0) {
+        SetSlotMax(nSlot, -1, 0);
+        m_nFirstSlot = nSlot + 1 == m_nSlots ? 0 : nSlot + 1;
+    } else if (m_nLines == 0) {
+        SetSlotMax(nSlot, -1, 0);
+    } else if (m_pGroupArg[nSlot] == nLine % kGroupLines) {
+        RescanGroup(nGroup, (nGroup + 1) * kGroupLines);
+    }
+    if (m_nUsed == 0)
+        m_nStart = m_nLastStart = 0;
+    m_pBuffer = m_pBlock + m_nStart;
+}
+
+void CLineStore::AddLine(int nOffset, int nLength)
+{
+    const int64_t nLine = m_nBase + m_nLines;
+    const int64_t nGroup = nLine / kGroupLines;
+    const int nArg = int(nLine % kGroupLines);
+    if (m_nLines == 0 || nArg == 0) {
+        m_pGroupOffset[Slot(nGroup)] = nOffset;
+        SetGroupMax(nGroup, nLength, nArg);
+    } else if (nLength >= GroupMax(nGroup)) {
+        SetGroupMax(nGroup, nLength, nArg);
+    }
+    ++m_nLines;
+    m_nLastStart = nOffset;
+}
+
+void CLineStore::TruncateLines(int64_t nFromLine)
+{
+    const int64_t nOldLast = LastGroup();
+    m_nLines = int(nFromLine - m_nBase);
+    m_nCursorLine = -1;
+    const int64_t nFirstGone = m_nLines == 0 ? FirstGroup() : LastGroup() + 1;
+    for (int64_t g = nFirstGone; g <= nOldLast; ++g)
+        ClearGroup(g);
+    if (m_nLines == 0)
+        return;
+    const int64_t nLast = LastGroup();
+    if (nFromLine / kGroupLines == nLast && m_pGroupArg[Slot(nLast)] >= nFromLine % kGroupLines)
+        RescanGroup(nLast, nFromLine);
+}
+
+void CLineStore::Compact()
+{
+    if (m_nStart == 0)
+        return;
+    memmove(m_pBlock, m_pBlock + m_nStart, size_t(m_nUsed));
+    if (m_nLines > 0) {
+        for (int64_t g = FirstGroup(); g <= LastGroup(); ++g)
+            m_pGroupOffset[Slot(g)] -= m_nStart;
+    }
+    m_nLastStart -= m_nStart;
+    m_nStart = 0;
+    m_pBuffer = m_pBlock;
+    m_nCursorLine = -1;
 }
 
 int CLineStore::MakeRoom(int nBytes)
@@ -63,18 +343,11 @@ int CLineStore::MakeRoom(int nBytes)
         return -1;
     int nFree = m_nCapacity - m_nUsed;
     int nDropped = 0;
-    int nCut = 0;
-    // Find every line that has to go first, then close the gap in one move:
-    // dropping them one by one would move the whole block once per line.
     while (nBytes > nFree) {
-        const int nLen = int(strlen(m_pBuffer + nCut));
-        nCut += nLen + 1;
-        nFree += nLen + 1;
+        const int nUsed = m_nUsed;
+        DropFirstLine();
+        nFree += nUsed - m_nUsed;
         ++nDropped;
-    }
-    if (nCut > 0) {
-        memmove(m_pBuffer, m_pBuffer + nCut, size_t(m_nUsed - nCut));
-        m_nUsed -= nCut;
     }
     return nDropped;
 }
@@ -86,46 +359,109 @@ int CLineStore::StoreLine(const char* pszText, bool bContinue)
     const size_t nLen = strlen(pszText);
     if (nLen >= size_t(m_nCapacity))
         return -1;
-    const int nDropped = MakeRoom(int(nLen) + 1);
-    if (nDropped < 0)
-        return -1;
-    if (bContinue && m_nUsed > 0)
-        --m_nUsed;
-    // The terminator is copied too, so the block always ends in a zero.
-    for (size_t i = 0; i <= nLen; ++i) {
-        const char ch = pszText[i];
-        if (ch != kBackspace)
-            m_pBuffer[m_nUsed++] = ch;
-        else if (m_nUsed > 0)
-            --m_nUsed;
+    int nDropped = EnsureGroupFree();
+    nDropped += MakeRoom(int(nLen) + 1);
+    m_nCursorLine = -1;
+
+    // nKeep: the bytes that the text is written after; nLow: the lowest the
+    // end falls while backspaces take bytes back. Lines from the one holding
+    // byte nLow - 1 on are indexed afresh.
+    int nKeep = m_nUsed;
+    if (bContinue && nKeep > 0)
+        --nKeep;
+    const bool bBackspaces = memchr(pszText, kBackspace, nLen) != nullptr;
+    int nLow = nKeep;
+    if (bBackspaces) {
+        int nEnd = nKeep;
+        for (size_t i = 0; i < nLen; ++i) {
+            if (pszText[i] != kBackspace)
+                ++nEnd;
+            else if (nEnd > 0)
+                nLow = std::min(nLow, --nEnd);
+        }
     }
+    if (m_nStart + nKeep + int(nLen) + 1 > m_nAlloc)
+        Compact();
+
+    int nNewStart = m_nUsed;   // where the line that this text ends begins
+    if (nLow < m_nUsed) {
+        const int nLastRel = m_nLastStart - m_nStart;
+        int64_t nCut;
+        if (nLow >= nLastRel) {
+            nCut = m_nBase + m_nLines - 1;
+            nNewStart = nLastRel;
+        } else {
+            nNewStart = nLow;
+            while (nNewStart > 0 && m_pBuffer[nNewStart - 1] != 0)
+                --nNewStart;
+            nCut = m_nBase + m_nLines - CountZeros(m_pBuffer + nNewStart, m_nUsed - nNewStart);
+        }
+        TruncateLines(nCut);
+    }
+
+    if (!bBackspaces) {
+        memcpy(m_pBuffer + nKeep, pszText, nLen + 1);
+        m_nUsed = nKeep + int(nLen) + 1;
+    } else {
+        // The terminator is copied too, so the block always ends in a zero.
+        int nEnd = nKeep;
+        for (size_t i = 0; i <= nLen; ++i) {
+            const char ch = pszText[i];
+            if (ch != kBackspace)
+                m_pBuffer[nEnd++] = ch;
+            else if (nEnd > 0)
+                --nEnd;
+        }
+        m_nUsed = nEnd;
+    }
+    AddLine(m_nStart + nNewStart, m_nUsed - 1 - nNewStart);
     return nDropped;
 }
 
 int CLineStore::CountLines()
 {
-    m_nMaxLineLen = 0;
-    int nLines = 0;
-    for (int nPos = 0; nPos < m_nUsed; ++nLines) {
-        const int nLen = int(strlen(m_pBuffer + nPos));
-        if (nLen > m_nMaxLineLen)
-            m_nMaxLineLen = nLen;
-        nPos += nLen + 1;
+    if (m_nLines == 0) {
+        m_nMaxLineLen = 0;
+        return 0;
     }
-    return nLines;
+    if (m_nMax == kMaxDirty) {
+        int nMax = -1;
+        for (int l = m_nSlots, r = 2 * m_nSlots; l < r; l >>= 1, r >>= 1) {
+            if (l & 1)
+                nMax = std::max(nMax, m_pTree[l++]);
+            if (r & 1)
+                nMax = std::max(nMax, m_pTree[--r]);
+        }
+        m_nMax = nMax;
+    }
+    m_nMaxLineLen = std::max(m_nMax, 0);
+    return m_nLines;
+}
+
+int CLineStore::FindLine(int64_t nLine) const
+{
+    if (nLine < m_nBase || nLine >= m_nBase + m_nLines)
+        return -1;
+    int nOffset;
+    int64_t nAt;
+    GroupStart(nLine / kGroupLines, &nOffset, &nAt);
+    if (m_nCursorLine >= nAt && m_nCursorLine <= nLine) {
+        nOffset = m_nCursorOffset;
+        nAt = m_nCursorLine;
+    }
+    for (; nAt < nLine; ++nAt)
+        nOffset += int(strlen(m_pBlock + nOffset)) + 1;
+    m_nCursorLine = nLine;
+    m_nCursorOffset = nOffset;
+    return nOffset;
 }
 
 const char* CLineStore::GetLine(int nIndex) const
 {
     if (nIndex < 0 || m_nUsed <= 0)
         return nullptr;
-    int nPos = 0;
-    for (int i = 0; i < nIndex; ++i) {
-        nPos += int(strlen(m_pBuffer + nPos)) + 1;
-        if (nPos >= m_nUsed)
-            return nullptr;
-    }
-    return m_pBuffer + nPos;
+    const int nOffset = FindLine(m_nBase + nIndex);
+    return nOffset < 0 ? nullptr : m_pBlock + nOffset;
 }
 
 bool CLineStore::Holds(const char* pLine) const
@@ -167,10 +503,16 @@ bool CLineStore::RemoveLine(int nIndex)
     const char* pLine = GetLine(nIndex);
     if (pLine == nullptr)
         return false;
+    if (nIndex == 0) {
+        DropFirstLine();
+        return true;
+    }
+    // Lines after the first are removed seldom: the index is made afresh.
     const int nAt = int(pLine - m_pBuffer);
     const int nLen = int(strlen(pLine)) + 1;
     memmove(m_pBuffer + nAt, m_pBuffer + nAt + nLen, size_t(m_nUsed - nAt - nLen));
     m_nUsed -= nLen;
+    RebuildIndex();
     return true;
 }
 
@@ -184,4 +526,7 @@ void CLineStore::Clear()
 {
     m_nUsed = 0;
     m_nMaxLineLen = 0;
+    m_nStart = 0;
+    m_pBuffer = m_pBlock;
+    ResetIndex();
 }

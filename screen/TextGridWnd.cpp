@@ -144,19 +144,28 @@ void CTextGridWnd::DrawTextRun(CDC& dc, CLineDrawInfo& info)
     HGDIOBJ oldFont = info.pFont && info.pFont->m_hObject ? dc.SelectObject(info.pFont->m_hObject) : nullptr;
     dc.SetTextColor(info.crText);
     RECT rc = GetLineRect(info.nLine);
-    int x = (info.nColumn - m_hBar.m_nPos) * m_nCharWidth;
-    rc.left = x;
-    int i = info.nFirstChar;
-    if (info.pszText && i >= 0 && i < info.nLength) {
-        while (x < rc.right) {
-            // A tab (adb devices separates its columns with one) takes its
-            // cell as a blank instead of the font's box glyph.
-            if (info.pszText[i] != '\t')
-                ::ExtTextOutA(dc, x, rc.top, 0, &rc, info.pszText + i, 1, nullptr);
-            x += m_nCharWidth;
-            rc.left = x;
-            if (++i >= info.nLength)
-                break;
+    const int x = (info.nColumn - m_hBar.m_nPos) * m_nCharWidth;
+    const int i = info.nFirstChar;
+    if (info.pszText && i >= 0 && i < info.nLength && x < rc.right) {
+        // Every character still stands on the grid: one call per run of
+        // characters with a spacing array of one cell each. A tab (adb
+        // devices separates its columns with one) takes its cell as a blank
+        // instead of the font's box glyph, so it ends a run.
+        const int nCells = (rc.right - x + m_nCharWidth - 1) / m_nCharWidth;
+        const int nEnd = std::min(info.nLength, i + nCells);
+        if (int(m_dx.size()) < nEnd - i || m_dx[0] != m_nCharWidth)
+            m_dx.assign(std::max(m_dx.size(), size_t(nEnd - i)), m_nCharWidth);
+        for (int j = i; j < nEnd;) {
+            if (info.pszText[j] == '\t') {
+                ++j;
+                continue;
+            }
+            int k = j;
+            while (k < nEnd && info.pszText[k] != '\t')
+                ++k;
+            rc.left = x + (j - i) * m_nCharWidth;
+            ::ExtTextOutA(dc, rc.left, rc.top, 0, &rc, info.pszText + j, UINT(k - j), m_dx.data());
+            j = k;
         }
     }
     dc.SetTextColor(m_crText);
@@ -165,6 +174,31 @@ void CTextGridWnd::DrawTextRun(CDC& dc, CLineDrawInfo& info)
     else if (oldFont)
         dc.SelectObject(oldFont);
     dc.SetBkMode(oldMode);
+}
+
+long CTextGridWnd::SnapTextRun(CLineDrawInfo& info, int nRight, std::vector<char>& buffer) const
+{
+    const char* p = info.pszText;
+    info.pszText = nullptr;
+    if (p == nullptr || info.nFirstChar < 0 || m_nCharWidth <= 0)
+        return -1;
+    const int x = (info.nColumn - m_hBar.m_nPos) * m_nCharWidth;
+    if (x >= nRight)
+        return -1;
+    // Only the characters that can stand in the text area; a long line is
+    // not measured past them.
+    const int nCells = (nRight - x + m_nCharWidth - 1) / m_nCharWidth;
+    const size_t nLimit = size_t(info.nFirstChar) + size_t(nCells);
+    const size_t nLength = info.nLength > 0 ? std::min(size_t(info.nLength), nLimit) : strnlen(p, nLimit);
+    if (nLength <= size_t(info.nFirstChar))
+        return -1;
+    const size_t n = nLength - size_t(info.nFirstChar);
+    const long nAt = long(buffer.size());
+    buffer.insert(buffer.end(), p + info.nFirstChar, p + nLength);
+    buffer.push_back(0);
+    info.nFirstChar = 0;
+    info.nLength = int(n);
+    return nAt;
 }
 
 int CTextGridWnd::OnCreate()
@@ -186,20 +220,37 @@ int CTextGridWnd::OnCreate()
 
 void CTextGridWnd::OnPaint()
 {
-    CSingleLock lock(m_lock);
-    UpdateRanges();
+    // Under the lock only the visible lines are taken (their attributes and
+    // a copy of their visible text); GDI draws after the lock is left, so a
+    // reader thread's Print never waits for drawing.
+    m_paintLines.clear();
+    m_paintOffsets.clear();
+    m_paintText.clear();
+    RECT text;
+    GetTextRect(&text);
+    {
+        CSingleLock lock(m_lock);
+        UpdateRanges();
+        for (int i = 0; i <= m_vBar.m_nPage; ++i) {
+            CLineDrawInfo info = { m_vBar.m_nPos + i, m_hBar.m_nPos, m_hBar.m_nPos, m_crBack, m_crText, &m_font, nullptr, 0 };
+            GetLineAttributes(&info);
+            m_paintOffsets.push_back(SnapTextRun(info, text.right, m_paintText));
+            m_paintLines.push_back(info);
+        }
+        TakeOverlay();
+    }
+    for (size_t i = 0; i < m_paintLines.size(); ++i) {
+        if (m_paintOffsets[i] >= 0)
+            m_paintLines[i].pszText = m_paintText.data() + m_paintOffsets[i];
+    }
     CPaintDC paint(m_hWnd);   // the pending erase fills the bitmap
     m_offscreen.SelectBitmap();
-    for (int i = 0; i <= m_vBar.m_nPage; ++i) {
-        CLineDrawInfo info = { m_vBar.m_nPos + i, m_hBar.m_nPos, m_hBar.m_nPos, m_crBack, m_crText, &m_font, nullptr, 0 };
-        GetLineAttributes(&info);
+    for (CLineDrawInfo& info : m_paintLines) {
         if (info.crBack != m_crBack)
             m_offscreen.FillSolidRect(GetLineRect(info.nLine), info.crBack);
         DrawTextRun(m_offscreen, info);
     }
     DrawOverlay(m_offscreen);
-    RECT text;
-    GetTextRect(&text);
     ::BitBlt(paint, text.left, text.top, text.right - text.left, text.bottom - text.top, m_offscreen, 0, 0, SRCCOPY);
     m_vBar.Push();
     m_hBar.Push();

@@ -4,6 +4,8 @@
 // says what each line looks like and what a click on it means.
 #include <windows.h>
 
+#include <vector>
+
 #include "framework/Controls.h"
 #include "framework/Gdi.h"
 #include "framework/Lock.h"
@@ -104,8 +106,15 @@ protected:
     virtual void OnLineMButtonDown(int, int, UINT) {}
     virtual void OnLineDblClk(int, int, UINT) {}
     virtual void GetLineAttributes(CLineDrawInfo* pInfo) = 0;
+    // Called under m_lock before painting: takes what DrawOverlay will draw,
+    // since DrawOverlay runs after the lock is left.
+    virtual void TakeOverlay() {}
 
     void DrawTextRun(CDC& dc, CLineDrawInfo& info);
+    // Copies to the end of buffer the part of info's text that can show left
+    // of nRight, zero-terminated, and makes info describe that copy (its
+    // pszText is left null: the copy's offset is returned, -1 if none shows).
+    long SnapTextRun(CLineDrawInfo& info, int nRight, std::vector<char>& buffer) const;
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
 
 public:
@@ -114,6 +123,12 @@ public:
     void ScrollByKey(UINT nKey);
 
 private:
+    // The visible lines as the last paint took them under the lock.
+    std::vector<CLineDrawInfo> m_paintLines;
+    std::vector<long> m_paintOffsets;
+    std::vector<char> m_paintText;
+    std::vector<INT> m_dx;
+
     int OnCreate();
     void OnPaint();
     void OnSize(int cx, int cy);

@@ -85,6 +85,17 @@ TEST_F(ConsoleViewPrint, ConvertsOemLettersToTheWindowsCodePage)
     EXPECT_EQ(Lines(view), (std::vector<std::string>{ "\x01" "caf\xE9" }));
 }
 
+TEST_F(ConsoleViewPrint, EveryByteIsStoredAsOemToCharAConvertsIt)
+{
+    std::string text;
+    for (int c = 9; c < 256; ++c)
+        text += char(c);
+    std::string want = text;
+    ::OemToCharA(&want[0], &want[0]);
+    view.Print(text.c_str());
+    EXPECT_EQ(Lines(view), (std::vector<std::string>{ want }));
+}
+
 TEST_F(ConsoleViewPrint, DroppedLinesShiftTheMarkAndTheFindPosition)
 {
     // 10 lines of 9 bytes fill a 90-byte store exactly; three more drop three.

@@ -2,6 +2,10 @@
 // wheel, and what it paints, read back as pixels.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 #include "screen/ConsoleView.h"
 #include "support/TestWindows.h"
 
@@ -288,6 +292,100 @@ TEST_F(ConsoleViewWindow, FindMatchIsDrawnInItsColoursOverTheMark)
     EXPECT_TRUE(LineHasColour(0, 10, view.m_crFindText));
 }
 
+// The text area's pixels as the window shows them.
+std::vector<COLORREF> CaptureTextArea(CConsoleView& v)
+{
+    RECT rc;
+    v.GetTextRect(&rc);
+    std::vector<COLORREF> pixels;
+    HDC hdc = ::GetDC(v.m_hWnd);
+    HDC hMem = ::CreateCompatibleDC(hdc);
+    HBITMAP hBitmap = ::CreateCompatibleBitmap(hdc, rc.right, rc.bottom);
+    HGDIOBJ hOld = ::SelectObject(hMem, hBitmap);
+    ::BitBlt(hMem, 0, 0, rc.right, rc.bottom, hdc, 0, 0, SRCCOPY);
+    for (int y = 0; y < rc.bottom; ++y)
+        for (int x = 0; x < rc.right; ++x)
+            pixels.push_back(::GetPixel(hMem, x, y));
+    ::SelectObject(hMem, hOld);
+    ::DeleteObject(hBitmap);
+    ::DeleteDC(hMem);
+    ::ReleaseDC(v.m_hWnd, hdc);
+    return pixels;
+}
+
+// The visible lines painted as the view always painted them: every
+// character by itself, one ExtTextOutA each, at its cell of the grid.
+std::vector<COLORREF> PaintCharByChar(CTestView& v)
+{
+    RECT rc;
+    v.GetTextRect(&rc);
+    HDC hdc = ::GetDC(v.m_hWnd);
+    HDC hMem = ::CreateCompatibleDC(hdc);
+    HBITMAP hBitmap = ::CreateCompatibleBitmap(hdc, rc.right, rc.bottom);
+    HGDIOBJ hOld = ::SelectObject(hMem, hBitmap);
+    HBRUSH hBack = ::CreateSolidBrush(v.m_crBack);
+    ::FillRect(hMem, &rc, hBack);
+    ::DeleteObject(hBack);
+    ::SetBkMode(hMem, TRANSPARENT);
+    for (int i = 0; i <= v.m_vBar.m_nPage; ++i) {
+        CLineDrawInfo info = { v.m_vBar.m_nPos + i, v.m_hBar.m_nPos, v.m_hBar.m_nPos, v.m_crBack, v.m_crText, &v.m_font, nullptr, 0 };
+        v.GetLineAttributes(&info);
+        RECT line = v.GetLineRect(info.nLine);
+        if (info.crBack != v.m_crBack) {
+            HBRUSH hBrush = ::CreateSolidBrush(info.crBack);
+            ::FillRect(hMem, &line, hBrush);
+            ::DeleteObject(hBrush);
+        }
+        if (!info.pszText)
+            continue;
+        ::SelectObject(hMem, info.pFont->m_hObject);
+        ::SetTextColor(hMem, info.crText);
+        const int nLength = int(strlen(info.pszText));
+        int x = (info.nColumn - v.m_hBar.m_nPos) * v.m_nCharWidth;
+        for (int c = info.nFirstChar; c < nLength && x < line.right; ++c, x += v.m_nCharWidth) {
+            RECT cell = line;
+            cell.left = x;
+            if (info.pszText[c] != '\t')
+                ::ExtTextOutA(hMem, x, line.top, 0, &cell, info.pszText + c, 1, nullptr);
+        }
+    }
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < rc.bottom; ++y)
+        for (int x = 0; x < rc.right; ++x)
+            pixels.push_back(::GetPixel(hMem, x, y));
+    ::SelectObject(hMem, hOld);
+    ::DeleteObject(hBitmap);
+    ::DeleteDC(hMem);
+    ::ReleaseDC(v.m_hWnd, hdc);
+    return pixels;
+}
+
+// Lines of every kind: codes 1, 2, 3 and 5, tabs, letters above 127,
+// lengths from empty to wider than the window.
+std::string MixedLine(std::mt19937& rng)
+{
+    std::string s;
+    const unsigned nKind = rng() % 10;
+    if (nKind < 3)
+        s += char(1 + nKind);
+    else if (nKind == 3)
+        s += char(5);
+    const int nLen = int(rng() % 130);
+    for (int i = 0; i < nLen; ++i) {
+        const unsigned r = rng() % 40;
+        s += r == 0 ? '\t' : r == 1 ? char(0xC0 + rng() % 64) : char(0x21 + rng() % 94);
+    }
+    return s;
+}
+
+size_t Differences(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b)
+{
+    size_t n = a.size() == b.size() ? 0 : 1 + (a.size() > b.size() ? a.size() : b.size());
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        n += a[i] != b[i];
+    return n;
+}
+
 } // namespace
 
 TEST_F(ConsoleViewWindow, ScreenFontOfAPaintCanBeReplacedAndDeleted)
@@ -309,4 +407,69 @@ TEST_F(ConsoleViewWindow, ScreenFontOfAPaintCanBeReplacedAndDeleted)
     EXPECT_EQ(0u, ::GetObjectType(hOldItalic));
     Paint();
     EXPECT_EQ(DWORD(OBJ_FONT), ::GetObjectType(view.m_font.m_hObject));
+}
+
+// A full store of 4 MiB scrolled to its start, middle and end (and a few
+// columns to the right) paints what a small store holding only the visible
+// lines paints, and both paint what drawing character by character gives.
+TEST_F(ConsoleViewWindow, FullStorePaintsTheSamePixelsAsASmallStoreAndCharByChar)
+{
+    SizeForPage(20, 60);
+    view.m_store.Resize(4 << 20);
+    std::mt19937 rng(5);
+    std::vector<std::string> lines;
+    int nDropped = 0;
+    for (;;) {
+        lines.push_back(MixedLine(rng));
+        const int n = view.m_store.StoreLine(lines.back().c_str(), false);
+        ASSERT_GE(n, 0);
+        nDropped += n;
+        if (n > 0 && lines.size() > 100000)
+            break;
+    }
+    lines.erase(lines.begin(), lines.begin() + nDropped);
+    const int nCount = view.m_store.CountLines();
+    ASSERT_EQ(size_t(nCount), lines.size());
+    view.m_bFollow = false;
+    const int nPage = view.m_vBar.m_nPage;
+    for (int nTop : { 0, nCount / 2, nCount - nPage }) {
+        for (int nColumn : { 0, 7 }) {
+            SCOPED_TRACE("top " + std::to_string(nTop) + " column " + std::to_string(nColumn));
+            view.m_store.Resize(4 << 20);
+            view.m_store.Clear();
+            for (const std::string& line : lines)
+                view.m_store.StoreLine(line.c_str(), false);
+            view.m_nMarkFirst = nTop + 2;
+            view.m_nMarkLast = nTop + 4;
+            // The ranges are still the last paint's: set them first, or the
+            // positions are clamped to them.
+            view.m_vBar.SetRange(view.m_store.CountLines());
+            view.m_hBar.SetRange(view.m_store.m_nMaxLineLen);
+            view.m_vBar.SetPos(nTop);
+            view.m_hBar.SetPos(nColumn);
+            Paint();
+            ASSERT_EQ(view.m_vBar.m_nPos, nTop);
+            ASSERT_EQ(view.m_hBar.m_nPos, nColumn);
+            const std::vector<COLORREF> full = CaptureTextArea(view);
+
+            view.m_store.Resize(8192);
+            view.m_store.Clear();
+            for (int i = nTop; i <= nTop + nPage && i < nCount; ++i)
+                view.m_store.StoreLine(lines[size_t(i)].c_str(), false);
+            // Below the page (or blank): keeps the columns' range as wide as
+            // the full store's, so that the horizontal position stays.
+            view.m_store.StoreLine(std::string(200, ' ').c_str(), false);
+            view.m_nMarkFirst = 2;
+            view.m_nMarkLast = 4;
+            view.m_vBar.SetRange(view.m_store.CountLines());
+            view.m_hBar.SetRange(view.m_store.m_nMaxLineLen);
+            view.m_vBar.SetPos(0);
+            view.m_hBar.SetPos(nColumn);
+            Paint();
+            ASSERT_EQ(view.m_hBar.m_nPos, nColumn);
+            const std::vector<COLORREF> small = CaptureTextArea(view);
+            EXPECT_EQ(Differences(full, small), 0u);
+            EXPECT_EQ(Differences(small, PaintCharByChar(view)), 0u);
+        }
+    }
 }

@@ -4,6 +4,7 @@
 
 #include "AdbServer.h"
 #include "DeviceShell.h"
+#include "Flood.h"
 #include "Logcat.h"
 #include "Numbers.h"
 #include "SimDevice.h"
@@ -208,6 +209,8 @@ int ForkServer(CAdbServer& server, const Args& args)
 
 int RunSimSwitches(const Args& args)
 {
+    if (args[0] == "--sim-flood")
+        return RunFlood(args);
     if (args.size() == 4 && args[0] == "--sim-holder-child" && args[2] == "--reply-event")
     {
         uint64_t nMs = 0;

@@ -1,0 +1,173 @@
+// Flood benchmark: how fast the real Kestrelbox.exe takes a child's output,
+// beside the ceiling of its 10 ms read loop with nothing behind it, both
+// measured by the adb imitation's own writes in the same run. Run by
+// scripts/bench under Wine in the virtual display; prints figures, decides
+// nothing.
+//   floodbench [BYTES LINELEN]...   (default: 64 MiB of 100-byte lines,
+//                                    16 MiB of empty lines)
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "e2e/KestrelboxSession.h"
+
+namespace {
+
+const DWORD kChunkSize = 131072;
+const DWORD kFloodTimeoutMs = 15 * 60 * 1000;
+
+struct CFlood {
+    unsigned long long nBytes;
+    int nLineLen;
+};
+
+std::string TempFile(const char* pszName)
+{
+    char szTemp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, szTemp);
+    return std::string(szTemp) + pszName;
+}
+
+// The three figures that adbsim --sim-flood reports: bytes, seconds, MiB/s.
+bool ReadReport(const std::string& strFile, double* pdRate, double* pdSeconds)
+{
+    FILE* f = fopen(strFile.c_str(), "r");
+    if (!f)
+        return false;
+    unsigned long long nBytes = 0;
+    const bool bOk = fscanf(f, "%llu %lf %lf", &nBytes, pdSeconds, pdRate) == 3;
+    fclose(f);
+    return bOk;
+}
+
+std::string FloodArgs(const CFlood& flood, const std::string& strReport)
+{
+    return "--sim-flood " + std::to_string(flood.nBytes) + " " + std::to_string(flood.nLineLen)
+        + " --sim-flood-report " + strReport;
+}
+
+// The runner's read loop and nothing else: wait 10 ms on the child, read what
+// is waiting in chunks of 128 KiB, throw it away.
+bool BareReadLoop(const CFlood& flood, double* pdRate)
+{
+    const std::string strReport = TempFile("kbflood-ceiling.txt");
+    ::DeleteFileA(strReport.c_str());
+    HANDLE hInRead, hInWrite, hOutRead, hOutWrite;
+    SECURITY_ATTRIBUTES sa = { sizeof(sa), nullptr, TRUE };
+    if (!::CreatePipe(&hInRead, &hInWrite, &sa, 2048) || !::CreatePipe(&hOutRead, &hOutWrite, &sa, kChunkSize))
+        return false;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = hInRead;
+    si.hStdOutput = hOutWrite;
+    si.hStdError = hOutWrite;
+    PROCESS_INFORMATION pi = {};
+    std::string strCommand = "\"" + CKestrelboxSession::AdbPath() + "\" " + FloodArgs(flood, strReport);
+    if (!::CreateProcessA(nullptr, &strCommand[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+                          &pi))
+        return false;
+    std::vector<char> buffer(kChunkSize + 1);
+    DWORD dwWait;
+    do {
+        dwWait = ::WaitForSingleObject(pi.hProcess, 10);
+        DWORD dwAvail = 0;
+        if (!::PeekNamedPipe(hOutRead, nullptr, 0, nullptr, &dwAvail, nullptr))
+            dwAvail = 0;
+        while (dwAvail > 0) {
+            DWORD dwRead = 0;
+            if (!::ReadFile(hOutRead, buffer.data(), dwAvail < kChunkSize ? dwAvail : kChunkSize, &dwRead, nullptr)
+                || dwRead == 0)
+                break;
+            buffer[dwRead] = 0;
+            dwAvail -= dwRead < dwAvail ? dwRead : dwAvail;
+        }
+    } while (dwWait == WAIT_TIMEOUT);
+    for (HANDLE h : { hInRead, hInWrite, hOutRead, hOutWrite, pi.hProcess, pi.hThread })
+        ::CloseHandle(h);
+    double dSeconds = 0;
+    return ReadReport(strReport, pdRate, &dSeconds);
+}
+
+bool Memory(DWORD dwPid, PROCESS_MEMORY_COUNTERS* pmc)
+{
+    HANDLE h = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, dwPid);
+    if (!h)
+        return false;
+    pmc->cb = sizeof(*pmc);
+    const bool bOk = ::GetProcessMemoryInfo(h, pmc, sizeof(*pmc)) != 0;
+    ::CloseHandle(h);
+    return bOk;
+}
+
+// The same flood typed into a fresh Kestrelbox. A screenshot is taken while
+// it runs, for people to look at.
+bool KestrelboxFlood(const CFlood& flood, int nIndex, double* pdRate)
+{
+    CKestrelboxSession session;
+    std::string strError;
+    if (!session.Start(strError)) {
+        printf("  Kestrelbox did not start: %s\n", strError.c_str());
+        return false;
+    }
+    session.BringToFront();
+    PROCESS_MEMORY_COUNTERS idle = {};
+    const bool bIdle = Memory(session.ProcessId(), &idle);
+    const std::string strReport = TempFile("kbflood-kestrelbox.txt");
+    ::DeleteFileA(strReport.c_str());
+    session.EnterLine(FloodArgs(flood, strReport).c_str());
+    // A look while the flood runs: once the screen has been painted busy.
+    if (session.WaitLamp(LampColour::Red, 20000)) {
+        WaitUntil([&] { return ::GetFileAttributesA(strReport.c_str()) != INVALID_FILE_ATTRIBUTES; }, 1500);
+        CKestrelboxSession::Screenshot(("flood" + std::to_string(nIndex)).c_str());
+    }
+    double dSeconds = 0;
+    const bool bDone = WaitUntil([&] { return ReadReport(strReport, pdRate, &dSeconds); }, kFloodTimeoutMs);
+    PROCESS_MEMORY_COUNTERS peak = {};
+    if (bIdle && Memory(session.ProcessId(), &peak)) {
+        const double dStore = 4.0 * 1048576;
+        printf("  memory: idle working set %.1f MiB, peak %.1f MiB, growth %.1f MiB = %.0f %% of the 4 MiB store "
+               "(target <= 125 %%); commit idle %.1f MiB, peak %.1f MiB\n",
+               idle.WorkingSetSize / 1048576.0, peak.PeakWorkingSetSize / 1048576.0,
+               (double(peak.PeakWorkingSetSize) - double(idle.WorkingSetSize)) / 1048576.0,
+               100.0 * (double(peak.PeakWorkingSetSize) - double(idle.WorkingSetSize)) / dStore,
+               idle.PagefileUsage / 1048576.0, peak.PeakPagefileUsage / 1048576.0);
+    }
+    session.WaitLamp(LampColour::Green, 60000);
+    CKestrelboxSession::Screenshot(("flood" + std::to_string(nIndex) + "-end").c_str());
+    return bDone;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<CFlood> floods;
+    for (int i = 1; i + 1 < argc; i += 2)
+        floods.push_back(CFlood{ strtoull(argv[i], nullptr, 10), atoi(argv[i + 1]) });
+    if (floods.empty())
+        floods = { CFlood{ 64ull << 20, 100 }, CFlood{ 16ull << 20, 2 } };
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    int nIndex = 0;
+    for (const CFlood& flood : floods) {
+        ++nIndex;
+        printf("flood %d: %.0f MiB of %d-byte lines (CR LF included)\n", nIndex, flood.nBytes / 1048576.0,
+               flood.nLineLen);
+        double dCeiling = 0, dKestrelbox = 0;
+        if (BareReadLoop(flood, &dCeiling))
+            printf("  ceiling (bare 10 ms read loop): %.2f MiB/s\n", dCeiling);
+        else
+            printf("  ceiling: the bare read loop did not finish\n");
+        if (KestrelboxFlood(flood, nIndex, &dKestrelbox))
+            printf("  Kestrelbox: %.2f MiB/s\n", dKestrelbox);
+        else
+            printf("  Kestrelbox: the flood did not finish\n");
+        if (dCeiling > 0 && dKestrelbox > 0)
+            printf("  ratio: %.0f %% of the ceiling (target: %s)\n", 100.0 * dKestrelbox / dCeiling,
+                   flood.nLineLen > 2 ? ">= 90 %" : ">= 50 %");
+    }
+    return 0;
+}
