@@ -15,6 +15,11 @@ struct CPendingWrite {
 };
 }
 
+CInputWriter::CInputWriter()
+    : m_hWake(CreateEventA(nullptr, FALSE, FALSE, nullptr)), m_hStop(CreateEventA(nullptr, TRUE, FALSE, nullptr))
+{
+}
+
 CInputWriter::~CInputWriter()
 {
     Stop();
@@ -25,27 +30,24 @@ CInputWriter::~CInputWriter()
         CloseHandle(m_hStop);
 }
 
+void CInputWriter::Open()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_queue.clear();
+    m_nQueued = 0;
+    m_bOpen = true;
+}
+
 bool CInputWriter::Begin(HANDLE hPipe)
 {
     Join();
-    if (!m_hWake)
-        m_hWake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (!m_hStop)
-        m_hStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!m_hWake || !m_hStop)
-        return false;
-    ResetEvent(m_hStop);
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_queue.clear();
-        m_nQueued = 0;
+    if (m_hWake && m_hStop) {
+        ResetEvent(m_hStop);
         m_hPipe = hPipe;
-        m_bOpen = true;
+        m_hThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadProc, this, 0, nullptr));
     }
-    m_hThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadProc, this, 0, nullptr));
     if (!m_hThread) {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_bOpen = false;
+        Stop();
         return false;
     }
     return true;
@@ -58,7 +60,8 @@ void CInputWriter::Post(const char* p, size_t n)
         return;
     m_queue.emplace_back(p, n);
     m_nQueued += n;
-    SetEvent(m_hWake);
+    if (m_hWake)
+        SetEvent(m_hWake);
 }
 
 void CInputWriter::Stop()
@@ -69,7 +72,8 @@ void CInputWriter::Stop()
     m_bOpen = false;
     m_queue.clear();
     m_nQueued = 0;
-    SetEvent(m_hStop);
+    if (m_hStop)
+        SetEvent(m_hStop);
 }
 
 void CInputWriter::Join()

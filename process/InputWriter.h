@@ -12,16 +12,19 @@
 
 class CInputWriter {
 public:
-    CInputWriter() = default;
+    CInputWriter();
     ~CInputWriter();
     CInputWriter(const CInputWriter&) = delete;
     CInputWriter& operator=(const CInputWriter&) = delete;
 
-    // Starts feeding hPipe, which must be open for overlapped writes and
-    // stay open until Join returns. False if the thread cannot be made;
-    // Post then drops everything.
+    // Takes posts from now on, for a child that is still being started;
+    // what an earlier feeding left is gone.
+    void Open();
+    // Starts feeding hPipe what was posted since Open, and what comes. The
+    // pipe must be open for overlapped writes and stay open until Join
+    // returns. False if the thread cannot be made; the posts are dropped.
     bool Begin(HANDLE hPipe);
-    // Queues the bytes; dropped when no feeding is in progress.
+    // Queues the bytes; dropped unless Open came and Stop has not.
     void Post(const char* p, size_t n);
     // Ends the feeding: what is queued is dropped, a write in progress is
     // cancelled. Never waits for the child.
@@ -46,6 +49,6 @@ private:
     HANDLE m_hPipe = nullptr;
     HANDLE m_hThread = nullptr;
     // Auto-reset: something was queued. Manual-reset: Stop came.
-    HANDLE m_hWake = nullptr;
-    HANDLE m_hStop = nullptr;
+    HANDLE m_hWake;
+    HANDLE m_hStop;
 };

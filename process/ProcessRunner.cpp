@@ -49,6 +49,8 @@ void CProcessRunner::Prepare(const char* pszCommand, UINT nCodePage)
     m_strCommand = pszCommand ? pszCommand : "";
     m_nCodePage = nCodePage;
     m_bAbort = false;
+    // Lines for the child queue up from now on, also before it exists.
+    m_writer.Open();
     std::lock_guard<std::mutex> lock(m_lockHandles);
     m_bChildPending = true;
 }
@@ -67,6 +69,7 @@ bool CProcessRunner::Start(const char* pszCommand, UINT nCodePage)
     if (!hThread) {
         DWORD dwError = GetLastError();
         m_hPredecessor = nullptr;
+        m_writer.Stop();
         {
             std::lock_guard<std::mutex> lock(m_lockHandles);
             m_bChildPending = false;
@@ -87,6 +90,7 @@ bool CProcessRunner::Start(const char* pszCommand, UINT nCodePage)
         CloseHandle(hThread);
         m_hPredecessor = nullptr;
         m_hThread = INVALID_HANDLE_VALUE;
+        m_writer.Stop();
         {
             std::lock_guard<std::mutex> lock(m_lockHandles);
             m_bChildPending = false;
