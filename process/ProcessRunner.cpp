@@ -236,6 +236,11 @@ bool CProcessRunner::CreateChild(HANDLE (&hPipes)[4], PROCESS_INFORMATION& pi)
         int nWide = MultiByteToWideChar(m_nCodePage, 0, m_strCommand.GetString(), nCommand, nullptr, 0);
         if (nWide <= 0)
             return false;
+        // The system's limit, which not every CreateProcessW checks itself.
+        if (nWide >= 32767) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return false;
+        }
         command.assign(size_t(nWide) + 1, L'\0');
         MultiByteToWideChar(m_nCodePage, 0, m_strCommand.GetString(), nCommand, command.data(), nWide);
     }
