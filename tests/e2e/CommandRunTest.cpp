@@ -127,8 +127,9 @@ TEST_F(CommandRun, LcdTypedWithLettersBeyondAsciiEntersThatFolder)
     Kb().EnterLine(("lcd " + strName).c_str());
     ScreenLines lines;
     bool bShown = Kb().WaitForScreen([](const ScreenLines& l) { return l.size() >= 2; }, lines);
-    // Back out, so that the folder can go and later tests find theirs.
-    Kb().EnterLine("lcd ..");
+    // Back to the program's own folder, so that this one can go and later
+    // tests find theirs.
+    Kb().EnterLine(("lcd " + Kb().WorkDir()).c_str());
     ScreenLines after;
     Kb().WaitForScreen([](const ScreenLines& l) { return l.size() >= 4; }, after);
     ::RemoveDirectoryA(strDir.c_str());
