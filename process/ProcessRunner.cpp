@@ -336,7 +336,14 @@ void CProcessRunner::Run()
         DWORD dwAvail = 0;
         if (!PeekNamedPipe(hPipes[kOutRead], nullptr, 0, nullptr, &dwAvail, nullptr))
             dwAvail = 0;
-        while (dwAvail > 0) {
+        while (dwAvail > 0 && !m_bAbort) {
+            // A killed child's unfinished write may have been counted as
+            // waiting; read only what is still there, so that no read blocks.
+            DWORD dwNow = 0;
+            if (!PeekNamedPipe(hPipes[kOutRead], nullptr, 0, nullptr, &dwNow, nullptr) || dwNow == 0)
+                break;
+            if (dwNow < dwAvail)
+                dwAvail = dwNow;
             DWORD dwRead = 0;
             if (!ReadFile(hPipes[kOutRead], m_buffer, dwAvail < kChunkSize ? dwAvail : kChunkSize, &dwRead,
                           nullptr)
