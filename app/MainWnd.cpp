@@ -11,20 +11,19 @@ const char kBanner[] = KB_TITLE "  " KB_COPYRIGHT;
 bool CMainWnd::s_bFirstShow = true;
 
 namespace {
-// Prints each line of a chunk on the console and asks for the last,
-// unfinished one to be continued by the next text.
+// Prints each line of a chunk on the console; the last, unfinished one is
+// continued by the next text of the same run.
 class CConsoleSink : public IOutputSink {
 public:
-    explicit CConsoleSink(CConsoleView& view) : m_view(view) {}
+    CConsoleSink(CConsoleView& view, const CProcessRunner* pRunner) : m_view(view), m_pRunner(pRunner) {}
     void OnLine(const char* pszLine, int, bool bUnfinished) override
     {
-        m_view.Print(pszLine);
-        if (bUnfinished)
-            m_view.m_bContinueLine = true;
+        m_view.PrintOutput(m_pRunner, pszLine, bUnfinished);
     }
 
 private:
     CConsoleView& m_view;
+    const CProcessRunner* m_pRunner;
 };
 
 // How long closing the window waits for a reader thread to deliver its
@@ -123,7 +122,12 @@ void CMainWnd::OnDestroy()
 
 void CMainWnd::RunCommand(CString& strLine, bool bSync)
 {
-    bool bRun = m_interp.Prepare(strLine);
+    RunCommand(strLine, bSync, CP_ACP);
+}
+
+void CMainWnd::RunCommand(CString& strLine, bool bSync, UINT nCodePage)
+{
+    LineRoute route = m_interp.Prepare(strLine);
     // The code travels inside the text: a reader thread may be printing a
     // run's output at this moment, and its lines must not take the echo's
     // code. Empty lines and lines with a code of their own get none.
@@ -131,8 +135,7 @@ void CMainWnd::RunCommand(CString& strLine, bool bSync)
         m_view.PrintF("%c%s", CODE_ECHO, strLine.GetString());
     else
         m_view.Print(strLine);
-    if (bRun)
-        m_interp.Execute(strLine, bSync);
+    m_interp.Execute(strLine, bSync, route, nCodePage);
     m_view.m_bFollow = true;
     InvalidateChildren();
 }
@@ -194,7 +197,7 @@ void CMainWnd::OnProcessExit(CProcessRunner* pRunner)
 
 int CMainWnd::OnProcessOutput(CProcessRunner* pRunner)
 {
-    CConsoleSink sink(m_view);
+    CConsoleSink sink(m_view, pRunner);
     if (pRunner->DecodeChunk(sink) && m_view.m_hWnd)
         m_view.Invalidate(TRUE);
     return 0;
@@ -244,7 +247,9 @@ LRESULT CMainWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
     case UM_COMMANDDONE:
         return 0;
     case UM_BATCHNEXT:
-        if (m_batch.IsActive())
+        // The next line waits while a command runs (the shell's end also
+        // asks for it): that command's own end asks again.
+        if (m_batch.IsActive() && !m_interp.m_cmdRunner.IsRunning())
             m_batch.RunNext();
         return 0;
     case UM_BATCHSTOP:

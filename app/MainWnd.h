@@ -26,7 +26,11 @@ public:
 
     // Creates the window with the placement setting (WM_CREATE included).
     BOOL CreateMain();
+    // A line in the Windows code page: a batch line, the start-up command.
     void RunCommand(CString& strLine, bool bSync) override;
+    // A line whose text is in nCodePage (a typed line is in the OEM code
+    // page); what reaches the system gets the same letters.
+    void RunCommand(CString& strLine, bool bSync, UINT nCodePage);
     void InvalidateChildren();
     void ShowBatchDialog();
 

@@ -31,7 +31,7 @@ void CCommandEdit::OnEnter(CMainWnd& main)
         char* p = text.GetBuffer();
         ::CharToOemA(p, p);
     }
-    main.RunCommand(text, false);
+    main.RunCommand(text, false, CP_OEMCP);
 }
 
 void CCommandEdit::WalkHistory(bool bPrev)

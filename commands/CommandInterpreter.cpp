@@ -37,6 +37,18 @@ bool CurrentFolderOem(CString& strDir)
     strDir = CString(oem.data(), m);
     return true;
 }
+
+// Enters the folder whose name is in the given code page, through the wide
+// call, so that the letters the user typed are the ones the system sees.
+bool SetFolder(const CString& strDir, UINT nCodePage)
+{
+    int n = ::MultiByteToWideChar(nCodePage, 0, strDir.GetString(), strDir.GetLength(), nullptr, 0);
+    if (n <= 0)
+        return false;
+    std::vector<wchar_t> wide(size_t(n) + 1, L'\0');
+    ::MultiByteToWideChar(nCodePage, 0, strDir.GetString(), strDir.GetLength(), wide.data(), n);
+    return ::SetCurrentDirectoryW(wide.data()) != FALSE;
+}
 }
 
 CCommandInterpreter::CCommandInterpreter(CMainWnd* pOwner)
@@ -59,47 +71,53 @@ CString CCommandInterpreter::FirstWord(const CString& strLine)
     return i < 0 ? strLine : strLine.Left(i);
 }
 
-bool CCommandInterpreter::Prepare(CString& strLine)
+LineRoute CCommandInterpreter::Prepare(CString& strLine)
 {
     strLine.Trim();
     if (strLine.IsEmpty())
-        return false;
+        return RouteNowhere;
     CString first = FirstWord(strLine);
     if (IsWord(first, "dir") || IsWord(first, "lcd"))
-        return true;
+        return RouteLocal;
     if (IsShellRunning())
-        return true;
+        return RouteShell;
     if (IsWord(first, "adb")) {
         strLine.Insert(0, m_strAdbDir);
-        return true;
+        return RouteCommand;
     }
     if (IsWord(strLine, "exit")) {
         m_mode = ModeAdb;
-        return false;
+        return RouteNowhere;
     }
     if (m_mode == ModeAdb) {
         if (IsWord(strLine, "shell")) {
             StartShell();
-            return false;
+            return RouteNowhere;
         }
         if (IsWord(strLine, "pm")) {
             m_mode = ModePm;
-            return false;
+            return RouteNowhere;
         }
     }
     strLine.Insert(0, GetPrompt());
     strLine.Insert(0, m_strAdbDir);
-    return true;
+    return RouteCommand;
 }
 
-void CCommandInterpreter::Execute(CString& strLine, bool bSync)
+void CCommandInterpreter::Execute(CString& strLine, bool bSync, LineRoute route, UINT nCodePage)
 {
-    CString first = FirstWord(strLine);
-    if (IsWord(first, "dir")) {
-        RunDir(strLine);
-    } else if (IsWord(first, "lcd")) {
-        ChangeDirectory(strLine);
-    } else if (IsShellRunning()) {
+    switch (route) {
+    case RouteNowhere:
+        break;
+    case RouteLocal:
+        if (IsWord(FirstWord(strLine), "dir"))
+            RunDir(strLine, nCodePage);
+        else
+            ChangeDirectory(strLine, nCodePage);
+        break;
+    case RouteShell: {
+        // Written to a shell that has ended meanwhile, the line is dropped
+        // with the rest of its input; it never starts a program.
         bool bExit = IsWord(strLine, "exit");
         if (m_shellRunner.m_bUtf8) {
             CUtf8Conv conv(CP_OEMCP);
@@ -110,24 +128,42 @@ void CCommandInterpreter::Execute(CString& strLine, bool bSync)
             m_mode = ModeAdb;
         if (m_pOwner->m_hWnd)
             ::SendMessageA(m_pOwner->m_hWnd, UM_COMMANDDONE, 0, 0);
-    } else {
-        RunAdb(strLine, bSync);
+        break;
+    }
+    case RouteCommand:
+        RunAdb(strLine, bSync, nCodePage);
+        break;
     }
 }
 
-void CCommandInterpreter::RunDir(CString& strLine)
+void CCommandInterpreter::StartRefused()
+{
+    CConsoleView& view = m_pOwner->m_view;
+    view.PrintF("%cNot started: a command is still running", CODE_ERROR);
+    if (m_pOwner->m_batch.IsActive()) {
+        m_pOwner->m_batch.Stop();
+        view.PrintF(kAbortFormat, CODE_ERROR, "batch");
+    }
+    if (view.m_hWnd)
+        view.Invalidate(TRUE);
+}
+
+void CCommandInterpreter::RunDir(CString& strLine, UINT nCodePage)
 {
     strLine.Delete(0, 3);
     strLine.Insert(0, "cmd /c dir");
-    m_cmdRunner.Start(strLine);
+    if (m_cmdRunner.IsRunning())
+        StartRefused();
+    else
+        m_cmdRunner.Start(strLine, nCodePage);
 }
 
-void CCommandInterpreter::ChangeDirectory(CString& strLine)
+void CCommandInterpreter::ChangeDirectory(CString& strLine, UINT nCodePage)
 {
     strLine.Delete(0, 3);
     strLine.TrimLeft();
     CString dir;
-    if ((!strLine.IsEmpty() && !::SetCurrentDirectoryA(strLine)) || !CurrentFolderOem(dir)) {
+    if ((!strLine.IsEmpty() && !SetFolder(strLine, nCodePage)) || !CurrentFolderOem(dir)) {
         ReportLastError();
         // The rest of a batch was written for the folder it could not enter;
         // it must not run later, there or anywhere.
@@ -149,12 +185,14 @@ void CCommandInterpreter::ChangeDirectory(CString& strLine)
     m_bSendingBatchNext = false;
 }
 
-void CCommandInterpreter::RunAdb(CString& strLine, bool bSync)
+void CCommandInterpreter::RunAdb(CString& strLine, bool bSync, UINT nCodePage)
 {
-    if (bSync)
-        m_cmdRunner.RunSync(strLine);
-    else
-        m_cmdRunner.Start(strLine);
+    // Start reports a reader thread that it cannot make by itself; RunSync
+    // also refuses while the last reader thread is still finishing.
+    if (m_cmdRunner.IsRunning() || (bSync && !m_cmdRunner.RunSync(strLine, nCodePage)))
+        StartRefused();
+    else if (!bSync)
+        m_cmdRunner.Start(strLine, nCodePage);
 }
 
 void CCommandInterpreter::StartShell()
@@ -163,7 +201,10 @@ void CCommandInterpreter::StartShell()
     m_mode = ModeShell;
     m_shellRunner.m_bUtf8 = true;
     CString cmd = m_strAdbDir + "adb shell ";
-    m_shellRunner.Start(cmd);
+    if (m_shellRunner.IsRunning())
+        StartRefused();
+    else
+        m_shellRunner.Start(cmd);
 }
 
 void CCommandInterpreter::AbortAll()
@@ -174,8 +215,10 @@ void CCommandInterpreter::AbortAll()
         view.PrintF(kAbortFormat, CODE_ERROR, "command");
     }
     if (IsShellRunning()) {
-        CString exitLine("exit");
-        Execute(exitLine, false);
+        // Straight to the shell: queued behind whatever it has not read, and
+        // dropped if it has ended meanwhile.
+        m_shellRunner.WriteLine("exit");
+        m_mode = ModeAdb;
         m_shellRunner.Terminate();
         view.PrintF(kAbortFormat, CODE_ERROR, "shell");
     }

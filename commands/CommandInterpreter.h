@@ -15,16 +15,27 @@ enum CommandMode {
     ModePm = 2,
 };
 
+// Where a prepared line goes. Prepare decides it once, so that a shell that
+// ends meanwhile cannot turn a line meant for it into a program to start.
+enum LineRoute {
+    RouteNowhere,   // nothing to run (empty line, mode word)
+    RouteLocal,     // dir or lcd
+    RouteShell,     // input for the running interactive shell
+    RouteCommand,   // a child on the command runner
+};
+
 class CCommandInterpreter {
 public:
     explicit CCommandInterpreter(CMainWnd* pOwner);
 
-    // Trims the line and puts the prefixes in front; false: nothing to run.
-    bool Prepare(CString& strLine);
-    void Execute(CString& strLine, bool bSync);
-    void RunDir(CString& strLine);
-    void ChangeDirectory(CString& strLine);
-    void RunAdb(CString& strLine, bool bSync);
+    // Trims the line, puts the prefixes in front and decides where it goes.
+    LineRoute Prepare(CString& strLine);
+    // nCodePage is the code page of the line's text: what reaches the
+    // system (a folder, a command line) has the letters that were typed.
+    void Execute(CString& strLine, bool bSync, LineRoute route, UINT nCodePage = CP_OEMCP);
+    void RunDir(CString& strLine, UINT nCodePage = CP_OEMCP);
+    void ChangeDirectory(CString& strLine, UINT nCodePage = CP_OEMCP);
+    void RunAdb(CString& strLine, bool bSync, UINT nCodePage = CP_OEMCP);
     void StartShell();
     // Esc, quit and window destruction: command, shell, batch.
     void AbortAll();
@@ -46,6 +57,10 @@ public:
     CString m_strAdbDir;
 
 private:
+    // A start that the runner refused (it still runs a child) is said on the
+    // screen and ends a batch, so that no line is lost without a word.
+    void StartRefused();
+
     // A batch of many lcd lines would otherwise nest one lcd inside the
     // next: the outermost lcd asks for the next line again for the inner ones.
     bool m_bSendingBatchNext = false;

@@ -9,6 +9,34 @@ const char LF = '\n';
 // A line cut from one full chunk never holds more bytes than the chunk.
 const size_t kLineReserve = 131072 + 4;
 
+bool IsContinuation(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// The n bytes at p are only CRs, too few to tell which break they start:
+// more bytes may still make them CR LF, CR CR LF or CR CR CR LF.
+bool IsOpenBreak(const char* p, size_t n)
+{
+    if (n >= 4)
+        return false;
+    for (size_t k = 0; k < n; k++)
+        if (p[k] != CR)
+            return false;
+    return true;
+}
+
+// The n bytes at p are the valid start of a sequence that needs more bytes.
+bool IsOpenSequence(const char* p, size_t n)
+{
+    unsigned char c = static_cast<unsigned char>(p[0]);
+    if ((c & 0xE0) == 0xC0)
+        return n == 1;
+    if ((c & 0xF0) == 0xE0)
+        return n == 1 || (n == 2 && IsContinuation(p[1]));
+    return false;
+}
+
 }
 
 COutputDecoder::COutputDecoder()
@@ -33,30 +61,76 @@ int COutputDecoder::BreakLength(const char* p, DWORD n)
     return 1;
 }
 
+void COutputDecoder::Reset()
+{
+    m_strCarry.clear();
+    m_bCrLinePrinted = false;
+}
+
+bool COutputDecoder::HasPendingOutput() const
+{
+    // A single CR whose line is out already gives nothing more.
+    return !m_strCarry.empty() && !(m_bCrLinePrinted && m_strCarry.size() == 1);
+}
+
 bool COutputDecoder::Decode(const char* p, DWORD n, bool bUtf8, const std::atomic<bool>& bAbort,
-                            IOutputSink& sink)
+                            IOutputSink& sink, bool bFinal)
 {
     CUtf8Conv conv;
     m_strLine.clear();
-    DWORD i = 0;
-    while (i < n) {
-        char c = p[i];
-        if (int nBreak = BreakLength(p + i, n - i)) {
-            sink.OnLine(m_strLine.c_str(), int(m_strLine.size()), false);
+    // What is carried comes first. An item that starts in it is read from a
+    // joined copy of it and the chunk's first bytes; an item is at most four
+    // bytes long, so the copy always holds all of it.
+    const size_t nCarry = m_strCarry.size();
+    char head[8];
+    size_t nHead = 0;
+    for (char c : m_strCarry)
+        head[nHead++] = c;
+    for (DWORD k = 0; k < n && nHead < sizeof(head); k++)
+        head[nHead++] = p[k];
+    const size_t nTotal = nCarry + n;
+    bool bLinePrinted = m_bCrLinePrinted;
+    Reset();
+
+    size_t i = 0;
+    while (i < nTotal) {
+        const char* q = i < nCarry ? head + i : p + (i - nCarry);
+        const size_t nAvail = i < nCarry ? nHead - i : nTotal - i;
+        const char c = *q;
+        if (c == CR || c == LF) {
+            if (!bFinal && IsOpenBreak(q, nAvail)) {
+                // The line ends here whatever follows: out with it now, so
+                // that a progress counter does not wait for the next chunk.
+                if (!bLinePrinted)
+                    sink.OnLine(m_strLine.c_str(), int(m_strLine.size()), false);
+                m_strLine.clear();
+                m_strCarry.assign(q, nAvail);
+                m_bCrLinePrinted = true;
+                break;
+            }
+            if (!bLinePrinted)
+                sink.OnLine(m_strLine.c_str(), int(m_strLine.size()), false);
             m_strLine.clear();
-            i += DWORD(nBreak);
+            i += size_t(BreakLength(q, DWORD(nAvail)));
         } else if (c == '\0') {
             i++;
         } else if (bUtf8) {
-            if (char ch = conv.ToNarrow(p + i, n - i))
+            if (!bFinal && IsOpenSequence(q, nAvail)) {
+                m_strCarry.assign(q, nAvail);
+                break;
+            }
+            if (char ch = conv.ToNarrow(q, nAvail))
                 m_strLine += ch;
-            i += DWORD(conv.m_nLength);
+            i += size_t(conv.m_nLength);
         } else {
             m_strLine += c;
             i++;
         }
-        if (bAbort)
+        bLinePrinted = false;
+        if (bAbort) {
+            Reset();
             return false;
+        }
     }
     if (!m_strLine.empty())
         sink.OnLine(m_strLine.c_str(), int(m_strLine.size()), true);

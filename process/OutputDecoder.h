@@ -1,8 +1,12 @@
 #pragma once
-// COutputDecoder cuts a chunk of child output into lines. A chunk may end in
-// the middle of a line or of a UTF-8 sequence; nothing is carried over to
-// the next chunk: the unfinished last line goes to the sink marked as such,
-// and the console continues it with the next chunk's first text.
+// COutputDecoder cuts a run's output, chunk by chunk, into lines, as if the
+// chunks were one stream. A chunk may end inside a line, inside a line
+// break or inside a UTF-8 sequence. The unfinished last line goes to the
+// sink at once, marked as such, and the console continues it with the next
+// chunk's first text. A line break that the chunk's end may still cut
+// short (trailing CRs, which an LF in the next chunk may complete) and an
+// unfinished UTF-8 sequence are carried to the next chunk; the line that
+// such a CR ends is handed over at once all the same.
 #include <windows.h>
 #include <atomic>
 #include <string>
@@ -23,12 +27,20 @@ public:
     COutputDecoder(const COutputDecoder&) = delete;
     COutputDecoder& operator=(const COutputDecoder&) = delete;
 
-    // Hands every finished line of the n bytes at p to the sink, then the
-    // unfinished rest if it is not empty. With bUtf8 the bytes are UTF-8 and
-    // become characters of the OEM code page. NUL bytes are dropped. Returns
-    // false when bAbort stopped it; the unfinished line is then dropped.
-    // One decoder serves one thread at a time: its line buffer is reused.
-    bool Decode(const char* p, DWORD n, bool bUtf8, const std::atomic<bool>& bAbort, IOutputSink& sink);
+    // Hands every finished line of what is carried and the n bytes at p to
+    // the sink, then the unfinished rest if it is not empty. With bUtf8 the
+    // bytes are UTF-8 and become characters of the OEM code page. NUL bytes
+    // are dropped. bFinal marks the end of the stream: nothing is carried
+    // further, and a sequence that was never finished gives a '?' per byte.
+    // Returns false when bAbort stopped it; the unfinished line and what is
+    // carried are then dropped. One decoder serves one stream at a time.
+    bool Decode(const char* p, DWORD n, bool bUtf8, const std::atomic<bool>& bAbort, IOutputSink& sink,
+                bool bFinal = false);
+
+    // Forgets what is carried, for a new stream.
+    void Reset();
+    // Whether a final Decode would still hand something to the sink.
+    bool HasPendingOutput() const;
 
     // Bytes of the line break at p (CR LF, CR CR LF, CR CR CR LF, a lone CR
     // or LF), looking no further than the n bytes there; 0 if p is no break.
@@ -36,4 +48,9 @@ public:
 
 private:
     std::string m_strLine;
+    // At most three bytes: CRs whose break is not known yet, or the start
+    // of a UTF-8 sequence.
+    std::string m_strCarry;
+    // The carried CRs begin with the break of a line already handed over.
+    bool m_bCrLinePrinted = false;
 };

@@ -2,7 +2,10 @@
 
 #include <process.h>
 
+#include <cstdio>
 #include <exception>
+#include <string>
+#include <vector>
 
 int CProcessRunner::s_nNextRunId = 0;
 
@@ -18,18 +21,6 @@ void CloseIfOpen(HANDLE h)
 {
     if (h)
         CloseHandle(h);
-}
-
-bool WriteAll(HANDLE h, const char* p, DWORD n)
-{
-    while (n > 0) {
-        DWORD dwWritten = 0;
-        if (!WriteFile(h, p, n, &dwWritten, nullptr) || dwWritten == 0)
-            return false;
-        p += dwWritten;
-        n -= dwWritten;
-    }
-    return true;
 }
 
 }
@@ -54,19 +45,22 @@ CProcessRunner::~CProcessRunner()
     }
 }
 
-void CProcessRunner::Prepare(const char* pszCommand)
+void CProcessRunner::Prepare(const char* pszCommand, UINT nCodePage)
 {
     m_strCommand = pszCommand ? pszCommand : "";
+    m_nCodePage = nCodePage;
     m_bAbort = false;
+    // Lines for the child queue up from now on, also before it exists.
+    m_writer.Open();
     std::lock_guard<std::mutex> lock(m_lockHandles);
     m_bChildPending = true;
 }
 
-bool CProcessRunner::Start(const char* pszCommand)
+bool CProcessRunner::Start(const char* pszCommand, UINT nCodePage)
 {
     if (IsRunning())
         return false;
-    Prepare(pszCommand);
+    Prepare(pszCommand, nCodePage);
     m_hPredecessor = m_hReader;
     m_nQueuedRunId = s_nNextRunId;
 
@@ -76,6 +70,7 @@ bool CProcessRunner::Start(const char* pszCommand)
     if (!hThread) {
         DWORD dwError = GetLastError();
         m_hPredecessor = nullptr;
+        m_writer.Stop();
         {
             std::lock_guard<std::mutex> lock(m_lockHandles);
             m_bChildPending = false;
@@ -96,6 +91,7 @@ bool CProcessRunner::Start(const char* pszCommand)
         CloseHandle(hThread);
         m_hPredecessor = nullptr;
         m_hThread = INVALID_HANDLE_VALUE;
+        m_writer.Stop();
         {
             std::lock_guard<std::mutex> lock(m_lockHandles);
             m_bChildPending = false;
@@ -109,7 +105,7 @@ bool CProcessRunner::Start(const char* pszCommand)
     return true;
 }
 
-bool CProcessRunner::RunSync(const char* pszCommand)
+bool CProcessRunner::RunSync(const char* pszCommand, UINT nCodePage)
 {
     if (IsRunning())
         return false;
@@ -121,7 +117,7 @@ bool CProcessRunner::RunSync(const char* pszCommand)
         CloseHandle(m_hReader);
         m_hReader = nullptr;
     }
-    Prepare(pszCommand);
+    Prepare(pszCommand, nCodePage);
     m_nRunId = s_nNextRunId++;
     Run();
     return true;
@@ -152,6 +148,8 @@ unsigned __stdcall CProcessRunner::ThreadProc(void* pParam)
 void CProcessRunner::Fail(HANDLE (&hPipes)[4])
 {
     DWORD dwError = GetLastError();
+    m_writer.Stop();
+    m_writer.Join();
     {
         std::lock_guard<std::mutex> lock(m_lockHandles);
         m_hStdinWrite = INVALID_HANDLE_VALUE;
@@ -164,30 +162,164 @@ void CProcessRunner::Fail(HANDLE (&hPipes)[4])
         CloseIfOpen(h);
 }
 
+bool CProcessRunner::CreatePipes(HANDLE (&hPipes)[4])
+{
+    // The parent's ends are never inheritable. The input pipe is a named
+    // one, so that its parent end can be written with overlapped I/O, which
+    // the writer can cancel when the child does not read.
+    static std::atomic<unsigned> s_nPipes { 0 };
+    char szName[96];
+    snprintf(szName, sizeof(szName), "\\\\.\\pipe\\kestrelbox-input-%lu-%u", GetCurrentProcessId(),
+             ++s_nPipes);
+    HANDLE h = CreateNamedPipeA(szName, PIPE_ACCESS_OUTBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                PIPE_TYPE_BYTE | PIPE_WAIT, 1, 2048, 2048, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    hPipes[kStdinWrite] = h;
+    h = CreateFileA(szName, GENERIC_READ | FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    hPipes[kStdinRead] = h;
+    SECURITY_ATTRIBUTES sa = { sizeof(sa), nullptr, FALSE };
+    HANDLE hRead = nullptr, hWrite = nullptr;
+    if (!CreatePipe(&hRead, &hWrite, &sa, kChunkSize))
+        return false;
+    hPipes[kOutRead] = hRead;
+    hPipes[kOutWrite] = hWrite;
+    return true;
+}
+
+namespace {
+
+// The calls that give a child an explicit list of handles to inherit; older
+// systems lack them.
+struct CAttributeApi {
+    typedef BOOL(WINAPI* InitFn)(LPPROC_THREAD_ATTRIBUTE_LIST, DWORD, DWORD, PSIZE_T);
+    typedef BOOL(WINAPI* UpdateFn)(LPPROC_THREAD_ATTRIBUTE_LIST, DWORD, DWORD_PTR, PVOID, SIZE_T, PVOID, PSIZE_T);
+    typedef VOID(WINAPI* DeleteFn)(LPPROC_THREAD_ATTRIBUTE_LIST);
+    InitFn pInit = nullptr;
+    UpdateFn pUpdate = nullptr;
+    DeleteFn pDelete = nullptr;
+
+    CAttributeApi()
+    {
+        HMODULE hKernel = GetModuleHandleA("kernel32.dll");
+        if (!hKernel)
+            return;
+        pInit = reinterpret_cast<InitFn>(
+            reinterpret_cast<void*>(GetProcAddress(hKernel, "InitializeProcThreadAttributeList")));
+        pUpdate = reinterpret_cast<UpdateFn>(
+            reinterpret_cast<void*>(GetProcAddress(hKernel, "UpdateProcThreadAttribute")));
+        pDelete = reinterpret_cast<DeleteFn>(
+            reinterpret_cast<void*>(GetProcAddress(hKernel, "DeleteProcThreadAttributeList")));
+        if (!pInit || !pUpdate || !pDelete)
+            pInit = nullptr;
+    }
+};
+
+const CAttributeApi& AttributeApi()
+{
+    static const CAttributeApi s_api;
+    return s_api;
+}
+
+// A child's ends are inheritable only while its CreateProcess runs, under
+// this lock, so that a child that the other runner starts at that moment
+// cannot take them even where no handle list exists.
+std::mutex& InheritLock()
+{
+    static std::mutex s_lock;
+    return s_lock;
+}
+
+}
+
+bool CProcessRunner::CreateChild(HANDLE (&hPipes)[4], PROCESS_INFORMATION& pi)
+{
+    // The command's letters as its code page means them.
+    std::vector<wchar_t> command(1, L'\0');
+    int nCommand = m_strCommand.GetLength();
+    if (nCommand > 0) {
+        int nWide = MultiByteToWideChar(m_nCodePage, 0, m_strCommand.GetString(), nCommand, nullptr, 0);
+        if (nWide <= 0)
+            return false;
+        // The system's limit, which not every CreateProcessW checks itself.
+        if (nWide >= 32767) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return false;
+        }
+        command.assign(size_t(nWide) + 1, L'\0');
+        MultiByteToWideChar(m_nCodePage, 0, m_strCommand.GetString(), nCommand, command.data(), nWide);
+    }
+
+    // stdout and stderr share one handle, and the list must not name a
+    // handle twice.
+    HANDLE hInherit[2] = { hPipes[kStdinRead], hPipes[kOutWrite] };
+    STARTUPINFOEXW si = {};
+    si.StartupInfo.cb = sizeof(STARTUPINFOW);
+    si.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    si.StartupInfo.hStdInput = hPipes[kStdinRead];
+    si.StartupInfo.hStdOutput = hPipes[kOutWrite];
+    si.StartupInfo.hStdError = hPipes[kOutWrite];
+    DWORD dwFlags = CREATE_NO_WINDOW;
+    const CAttributeApi& api = AttributeApi();
+    std::vector<char> attributes;
+    LPPROC_THREAD_ATTRIBUTE_LIST pList = nullptr;
+    if (api.pInit) {
+        SIZE_T cb = 0;
+        api.pInit(nullptr, 1, 0, &cb);
+        if (cb > 0) {
+            attributes.resize(cb);
+            pList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+            if (!api.pInit(pList, 1, 0, &cb)) {
+                pList = nullptr;
+            } else if (!api.pUpdate(pList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, hInherit, sizeof(hInherit),
+                                    nullptr, nullptr)) {
+                api.pDelete(pList);
+                pList = nullptr;
+            }
+        }
+    }
+    if (pList) {
+        si.StartupInfo.cb = sizeof(si);
+        si.lpAttributeList = pList;
+        dwFlags |= EXTENDED_STARTUPINFO_PRESENT;
+    }
+
+    BOOL bCreated;
+    DWORD dwError;
+    {
+        std::lock_guard<std::mutex> lock(InheritLock());
+        for (HANDLE h : hInherit)
+            SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        bCreated = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, dwFlags, nullptr, nullptr,
+                                  &si.StartupInfo, &pi);
+        dwError = GetLastError();
+        for (HANDLE h : hInherit)
+            SetHandleInformation(h, HANDLE_FLAG_INHERIT, 0);
+    }
+    if (pList)
+        api.pDelete(pList);
+    SetLastError(dwError);
+    return bCreated != FALSE;
+}
+
 void CProcessRunner::Run()
 {
+    m_decoder.Reset();
     // Every handle of this run stays in these locals: once the runner is
     // idle, its fields may already belong to the next run.
     HANDLE hPipes[4] = { nullptr, nullptr, nullptr, nullptr };
-    SECURITY_ATTRIBUTES sa = { sizeof(sa), nullptr, TRUE };
-    if (!CreatePipe(&hPipes[kStdinRead], &hPipes[kStdinWrite], &sa, 2048)
-        || !CreatePipe(&hPipes[kOutRead], &hPipes[kOutWrite], &sa, kChunkSize)) {
+    if (!CreatePipes(hPipes)) {
         Fail(hPipes);
         return;
     }
     m_hStdinWrite = hPipes[kStdinWrite];
+    m_writer.Begin(hPipes[kStdinWrite]);
 
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = hPipes[kStdinRead];
-    si.hStdOutput = hPipes[kOutWrite];
-    si.hStdError = hPipes[kOutWrite];
     PROCESS_INFORMATION pi = {};
     m_pi = pi;
-    CString strCommandLine(m_strCommand);
-    if (!CreateProcessA(nullptr, strCommandLine.GetBuffer(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &si, &pi)) {
+    if (!CreateChild(hPipes, pi)) {
         Fail(hPipes);
         return;
     }
@@ -211,7 +343,14 @@ void CProcessRunner::Run()
         DWORD dwAvail = 0;
         if (!PeekNamedPipe(hPipes[kOutRead], nullptr, 0, nullptr, &dwAvail, nullptr))
             dwAvail = 0;
-        while (dwAvail > 0) {
+        while (dwAvail > 0 && !m_bAbort) {
+            // A killed child's unfinished write may have been counted as
+            // waiting; read only what is still there, so that no read blocks.
+            DWORD dwNow = 0;
+            if (!PeekNamedPipe(hPipes[kOutRead], nullptr, 0, nullptr, &dwNow, nullptr) || dwNow == 0)
+                break;
+            if (dwNow < dwAvail)
+                dwAvail = dwNow;
             DWORD dwRead = 0;
             if (!ReadFile(hPipes[kOutRead], m_buffer, dwAvail < kChunkSize ? dwAvail : kChunkSize, &dwRead,
                           nullptr)
@@ -223,6 +362,17 @@ void CProcessRunner::Run()
             m_pEvents->OnProcessOutput(this);
         }
     } while (dwWait == WAIT_TIMEOUT && !m_bAbort);
+
+    // Input still queued for the child can no longer reach it.
+    m_writer.Stop();
+    m_writer.Join();
+    if (!m_bAbort && m_decoder.HasPendingOutput()) {
+        m_buffer[0] = '\0';
+        m_dwRead = 0;
+        m_bEndOfOutput = true;
+        m_pEvents->OnProcessOutput(this);
+        m_bEndOfOutput = false;
+    }
 
     {
         std::lock_guard<std::mutex> lock(m_lockHandles);
@@ -241,20 +391,9 @@ void CProcessRunner::Run()
 
 CProcessRunner& CProcessRunner::WriteLine(const CString& strLine)
 {
-    // A copy of the handle, so that the reader may close its own while a
-    // write waits for the child to read.
-    HANDLE hWrite = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_lockHandles);
-        HANDLE h = m_hStdinWrite;
-        if (h == INVALID_HANDLE_VALUE
-            || !DuplicateHandle(GetCurrentProcess(), h, GetCurrentProcess(), &hWrite, 0, FALSE,
-                                DUPLICATE_SAME_ACCESS))
-            return *this;
-    }
-    if (WriteAll(hWrite, strLine, DWORD(strLine.GetLength())))
-        WriteAll(hWrite, "\r\n", 2);
-    CloseHandle(hWrite);
+    std::string s(strLine.GetString(), size_t(strLine.GetLength()));
+    s += "\r\n";
+    m_writer.Post(s.data(), s.size());
     return *this;
 }
 

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "framework/String.h"
+#include "process/InputWriter.h"
 #include "process/OutputDecoder.h"
 #include "process/ProcessEvents.h"
 
@@ -27,16 +28,21 @@ public:
     // Begins a run on a new reader thread and returns at once. Refused
     // (false, nothing started, no run number taken) while IsRunning. A reader
     // thread that cannot be made is reported through OnProcessError on the
-    // calling thread, and false is returned.
-    bool Start(const char* pszCommand);
+    // calling thread, and false is returned. nCodePage is the code page of
+    // the command's text; the system receives the same letters.
+    bool Start(const char* pszCommand, UINT nCodePage = CP_ACP);
     // Runs on the calling thread and returns when every event has been
     // delivered; IsRunning stays false. Refused while a run started with
     // Start is active or its reader thread has not yet finished.
-    bool RunSync(const char* pszCommand);
+    bool RunSync(const char* pszCommand, UINT nCodePage = CP_ACP);
 
-    // Writes the text and then CR LF to the child's input; does nothing on
-    // an idle runner. Blocks while the pipe is full.
+    // Queues the text and then CR LF for the child's input, in order, and
+    // returns at once; a writer thread of the run hands them to the child
+    // as it reads. Does nothing on an idle runner; what is still queued
+    // when the run ends is dropped.
     CProcessRunner& WriteLine(const CString& strLine);
+    // Bytes given to WriteLine that the child's pipe has not taken yet.
+    size_t QueuedInput() { return m_writer.Queued(); }
     // Asks the run to end and kills its child with exit code 255. TRUE if
     // the child was killed, or will be as soon as it exists.
     BOOL Terminate();
@@ -50,13 +56,22 @@ public:
 
     // For OnProcessOutput: cuts the current chunk into lines for the sink.
     // Returns false when the abort flag stopped it.
-    bool DecodeChunk(IOutputSink& sink) { return m_decoder.Decode(m_buffer, m_dwRead, m_bUtf8, m_bAbort, sink); }
+    // A chunk may end inside a line break or a UTF-8 sequence; the decoder
+    // carries that part to the next chunk of the run. After the child has
+    // ended, a last call with m_bEndOfOutput set and no bytes hands over
+    // what is still carried.
+    bool DecodeChunk(IOutputSink& sink)
+    {
+        return m_decoder.Decode(m_buffer, m_dwRead, m_bUtf8, m_bAbort, sink, m_bEndOfOutput);
+    }
 
     // What a sink may read inside the events: m_buffer and m_dwRead (in
     // OnProcessOutput), m_bUtf8, m_bQuiet, m_nRunId, m_bAbort, and m_pi
     // (its process handle is valid until OnProcessExit returns).
     IProcessEvents* m_pEvents;
     CString m_strCommand;
+    // The code page of m_strCommand's text.
+    UINT m_nCodePage = CP_ACP;
     // The running marker: the reader thread's handle while a run begun by
     // Start is active, else INVALID_HANDLE_VALUE.
     std::atomic<HANDLE> m_hThread { INVALID_HANDLE_VALUE };
@@ -69,6 +84,9 @@ public:
     bool m_bQuiet;
     int m_nRunId = 0;
     std::atomic<bool> m_bAbort { false };
+    // Set only for the last OnProcessOutput of a run, which has no bytes and
+    // comes only when the decoder still carries something.
+    bool m_bEndOfOutput = false;
 
     // The run counter of the whole process; touched only by the thread that
     // calls Start and RunSync.
@@ -78,9 +96,12 @@ private:
     static unsigned __stdcall ThreadProc(void* pParam);
     void Run();
     void Fail(HANDLE (&hPipes)[4]);
-    void Prepare(const char* pszCommand);
+    void Prepare(const char* pszCommand, UINT nCodePage);
+    bool CreatePipes(HANDLE (&hPipes)[4]);
+    bool CreateChild(HANDLE (&hPipes)[4], PROCESS_INFORMATION& pi);
 
     COutputDecoder m_decoder;
+    CInputWriter m_writer;
 
     // Kept by the caller's side until the thread is known to have ended; a
     // new Start hands it to its own thread, which waits for it before it

@@ -79,6 +79,11 @@ void CConsoleView::SetScreenFont(const char* pszFace, int nPoints)
 
 void CConsoleView::Print(const char* pszText)
 {
+    PrintOutput(nullptr, pszText, false);
+}
+
+void CConsoleView::PrintOutput(const void* pRun, const char* pszText, bool bUnfinished)
+{
     if (!pszText)
         pszText = "";
     CSingleLock lock(m_lock);
@@ -96,7 +101,7 @@ void CConsoleView::Print(const char* pszText)
     } else {
         ::OemToCharA(&s[0], &s[0]);
     }
-    int n = m_store.StoreLine(s.c_str(), m_bContinueLine);
+    int n = m_store.StoreLine(s.c_str(), m_bContinueLine && m_pContinueRun == pRun);
     if (n > 0) {
         m_nMarkFirst -= n;
         if (m_nMarkFirst < 0)
@@ -108,7 +113,9 @@ void CConsoleView::Print(const char* pszText)
         if (m_finder.m_nLine < 0)
             m_finder.m_nLine = m_finder.m_nColumn = -1;
     }
-    m_bContinueLine = false;
+    // A text that was not stored leaves no line to continue.
+    m_bContinueLine = bUnfinished && n >= 0;
+    m_pContinueRun = pRun;
 }
 
 void CConsoleView::PrintF(const char* pszFormat, ...)

@@ -30,6 +30,10 @@ public:
 
     // Stores a text as one line (or as the rest of the last line).
     void Print(const char* pszText);
+    // Stores a piece of a run's output. An unfinished piece is continued
+    // only by the next piece from the same pRun, and only while it is still
+    // the last line: an echo or another run's text in between ends it.
+    void PrintOutput(const void* pRun, const char* pszText, bool bUnfinished);
     void PrintF(const char* pszFormat, ...);
 
     void CopyToClipboard();
@@ -60,8 +64,10 @@ public:
     int m_nSavedCode;
     int m_nMarkFirst = -1;
     int m_nMarkLast = -1;
-    // Set by the output handler on a reader thread, read by the next Print.
+    // The last line is unfinished and the next text from m_pContinueRun
+    // continues it; both change only under m_lock.
     std::atomic<bool> m_bContinueLine{ false };
+    const void* m_pContinueRun = nullptr;
 
 protected:
     void OnVScrolled(int nDelta) override;

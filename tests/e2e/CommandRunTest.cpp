@@ -118,6 +118,28 @@ TEST_F(CommandRun, DirListsFilesOfTheWorkingDirectory)
     EXPECT_EQ(info.strCode, "0");
 }
 
+TEST_F(CommandRun, LcdTypedWithLettersBeyondAsciiEntersThatFolder)
+{
+    // Named in the Windows code page, typed key by key as the user does.
+    const std::string strName = "kbe2e Donn\xE9" "es \xE7" "a";
+    const std::string strDir = Kb().WorkDir() + "\\" + strName;
+    ASSERT_TRUE(::CreateDirectoryA(strDir.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    Kb().EnterLine(("lcd " + strName).c_str());
+    ScreenLines lines;
+    bool bShown = Kb().WaitForScreen([](const ScreenLines& l) { return l.size() >= 2; }, lines);
+    // Back to the program's own folder, so that this one can go and later
+    // tests find theirs.
+    Kb().EnterLine(("lcd " + Kb().WorkDir()).c_str());
+    ScreenLines after;
+    Kb().WaitForScreen([](const ScreenLines& l) { return l.size() >= 4; }, after);
+    ::RemoveDirectoryA(strDir.c_str());
+    ASSERT_TRUE(bShown) << Describe(lines);
+    EXPECT_EQ(lines[0], ">lcd " + strName);
+    EXPECT_EQ(_stricmp(lines[1].c_str(), strDir.c_str()), 0) << Describe(lines);
+    ASSERT_GE(after.size(), 4u) << Describe(after);
+    EXPECT_EQ(_stricmp(after[3].c_str(), Kb().WorkDir().c_str()), 0) << Describe(after);
+}
+
 TEST_F(CommandRun, LcdToMissingFolderPrintsSystemErrorAndRunsNothing)
 {
     Kb().EnterLine("lcd kbe2e-no-such-folder");

@@ -1,5 +1,7 @@
 #include "E2eTest.h"
 
+#include <algorithm>
+
 class InteractiveShell : public KestrelboxTest {};
 
 namespace {
@@ -102,4 +104,38 @@ TEST_F(InteractiveShell, TypedLettersOutsideAsciiGoOutAsUtf8AndComeBack)
     Kb().EnterLine("exit");
     ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines))
         << Describe(lines);
+}
+
+TEST_F(InteractiveShell, EscEndsAShellThatStoppedReadingItsInput)
+{
+    Kb().EnterLine("shell");
+    ScreenLines lines;
+    ASSERT_TRUE(Kb().WaitForScreen(EndsWithPrompt, lines)) << Describe(lines);
+    // The shell waits without reading its input; lines typed meanwhile
+    // fill its 2048-byte input pipe twice over.
+    Kb().EnterLine("sleep 600");
+    const std::string strLine = "echo " + std::string(500, 'w');
+    const int nLines = 8;
+    for (int i = 0; i < nLines; ++i)
+        Kb().EnterLine(strLine.c_str());
+    // The window still answers: every line is echoed.
+    ASSERT_TRUE(Kb().WaitForScreen(
+        [&](const ScreenLines& l) { return std::count(l.begin(), l.end(), ">" + strLine) == nLines; }, lines))
+        << Describe(lines);
+
+    Kb().Press(VK_ESCAPE);
+    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines, 10000))
+        << Describe(lines);
+    EXPECT_GE(FindLine(lines, "!Abort shell"), 0) << Describe(lines);
+    ExitLineInfo info;
+    FindExitLine(lines, 0, &info);
+    EXPECT_TRUE(info.strCode == "255" || info.strCode == "259") << Describe(lines);
+
+    // The window repaints: F4 empties the screen, and a later command fills it.
+    Kb().Press(VK_F4);
+    ASSERT_TRUE(WaitUntil([&] { return Kb().RowInk(0) == 0; }, 10000)) << "the screen was not repainted";
+    ASSERT_TRUE(RunAndWait("get-state", 1, lines)) << Describe(lines);
+    EXPECT_GE(FindLine(lines, ">adb get-state"), 0) << Describe(lines);
+    EXPECT_GT(Kb().RowInk(0), 0);
+    CKestrelboxSession::Screenshot("shell-that-stopped-reading");
 }

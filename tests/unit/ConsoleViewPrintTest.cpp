@@ -58,6 +58,42 @@ TEST_F(ConsoleViewPrint, ContinuationJoinsPlainTextButNotCodedText)
     EXPECT_EQ(Lines(view), (std::vector<std::string>{ "abcd", "\x03" "cmdx" }));
 }
 
+TEST_F(ConsoleViewPrint, RunsOutputIsContinuedOnlyByTheSameRun)
+{
+    int runA = 0, runB = 0;
+    view.PrintOutput(&runA, "hel", true);
+    view.PrintOutput(&runA, "lo", false);
+    // Another run's text, or a plain text, between two pieces ends the line.
+    view.PrintOutput(&runA, "$ ", true);
+    view.PrintOutput(&runB, "other", false);
+    view.PrintOutput(&runA, "ls", false);
+    view.PrintOutput(&runA, "$ ", true);
+    view.Print("");
+    view.PrintOutput(&runA, "pwd", false);
+    view.PrintOutput(&runA, "$ ", true);
+    view.Print("echo");
+    EXPECT_EQ(Lines(view), (std::vector<std::string>{ "hello", "$ ", "other", "ls", "$ ", "", "pwd", "$ ", "echo" }));
+    EXPECT_FALSE(view.m_bContinueLine);
+}
+
+TEST_F(ConsoleViewPrint, TwoRunsPrintingAtOnceNeverJoinEachOthersLines)
+{
+    // Each run prints pieces of its own letter; a piece ends its line only
+    // every fifth time. A joined line would hold both letters.
+    int runA = 0, runB = 0;
+    view.m_store.Resize(1 << 20);
+    auto work = [&](const int* pRun, const char* pszPiece) {
+        for (int i = 0; i < 2000; ++i)
+            view.PrintOutput(pRun, pszPiece, i % 5 != 4);
+    };
+    std::thread a(work, &runA, "a"), b(work, &runB, "b");
+    a.join();
+    b.join();
+    for (const std::string& s : Lines(view))
+        ASSERT_TRUE(s.find_first_not_of('a') == std::string::npos || s.find_first_not_of('b') == std::string::npos)
+            << s;
+}
+
 TEST_F(ConsoleViewPrint, ContinuationIsClearedEvenWhenTheTextCannotBeStored)
 {
     view.m_store.Resize(8);

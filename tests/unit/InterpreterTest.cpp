@@ -456,3 +456,117 @@ TEST_F(Interpreter, BatchOfManyLcdLinesRunsToItsEnd)
     EXPECT_EQ(lines[6000], "\x03" "adb version");
     EXPECT_FALSE(main.m_batch.IsActive());
 }
+
+TEST_F(Interpreter, LcdTypedWithLettersBeyondAsciiEntersThatFolder)
+{
+    std::string before = CurrentFolder();
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    // Typed in the Windows code page; interpreted in the OEM one.
+    std::string typed = std::string(temp) + "kb Donn\xE9" "es \xE7" "a";
+    std::string batch = std::string(temp) + "kb \xC9t\xE9";
+    ::CreateDirectoryA(typed.c_str(), nullptr);
+    ::CreateDirectoryA(batch.c_str(), nullptr);
+    Type(("lcd " + typed).c_str());
+    std::string afterTyped = CurrentFolder();
+    ::SetCurrentDirectoryA(before.c_str());
+    // A batch line is in the Windows code page as it stands.
+    main.m_batch.Start(&main, ("lcd " + batch + "\r\n").c_str());
+    std::string afterBatch = CurrentFolder();
+    ::SetCurrentDirectoryA(before.c_str());
+    ::RemoveDirectoryA(typed.c_str());
+    ::RemoveDirectoryA(batch.c_str());
+
+    EXPECT_EQ(afterTyped, typed) << ::testing::PrintToString(Lines());
+    EXPECT_EQ(afterBatch, batch) << ::testing::PrintToString(Lines());
+    EXPECT_EQ(IndexOfLine("\x03" "lcd " + typed), 0) << "the echo shows the letters typed";
+    EXPECT_EQ(IndexOfLine(typed), 1);
+    EXPECT_STREQ(main.m_panel.m_edit.m_history.GetAt(0), ("lcd " + typed).c_str());
+}
+
+TEST_F(Interpreter, StartRefusedWhileACommandRunsSaysSoAndStopsTheBatch)
+{
+    ASSERT_TRUE(main.m_interp.m_cmdRunner.Start("adb --sim-sleep 20000"));
+    main.m_batch.Start(&main, "get-state\r\nget-serialno\r\n");
+    std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 3u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines[0], "\x03" "adb get-state");
+    EXPECT_EQ(lines[1], "\x01" "Not started: a command is still running");
+    EXPECT_EQ(lines[2], "\x01" "Abort batch");
+    EXPECT_FALSE(main.m_batch.IsActive());
+    EXPECT_EQ(main.m_interp.m_cmdRunner.m_strCommand, CString("adb --sim-sleep 20000"));
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 1);
+}
+
+TEST_F(Interpreter, BatchLineAskedForWhileACommandRunsWaitsForItsEnd)
+{
+    main.m_batch.Start(&main, "--sim-sleep 1500\r\nget-serialno\r\n");
+    ASSERT_TRUE(main.m_interp.m_cmdRunner.IsRunning());
+    // The interactive shell's end asks for the next line, too, whatever the
+    // command runner is doing.
+    main.SendMessage(UM_BATCHNEXT, 0, 0);
+    EXPECT_EQ(IndexOfLine("\x03" "adb get-serialno"), -1) << "the line was taken while a command ran";
+    ASSERT_TRUE(WaitForLine(ExitLine(1, 0)));
+    ASSERT_TRUE(WaitIdle());
+    std::vector<std::string> lines = Lines();
+    int nFirstExit = IndexOfLine(ExitLine(0, 0));
+    int nEcho = IndexOfLine("\x03" "adb get-serialno");
+    ASSERT_GE(nFirstExit, 0) << ::testing::PrintToString(lines);
+    EXPECT_GT(nEcho, nFirstExit) << ::testing::PrintToString(lines);
+    EXPECT_GE(IndexOfLine("emulator-5554"), 0) << ::testing::PrintToString(lines);
+}
+
+TEST_F(Interpreter, AnotherRunsOutputNeverContinuesTheShellsPrompt)
+{
+    Type("shell");
+    ASSERT_TRUE(WaitForLineEnding("$ "));
+    std::vector<std::string> before = Lines();
+    const std::string prompt = before.back();
+    // A command runs beside the shell and its output comes right after the
+    // shell's unfinished prompt, with no echo in between.
+    ASSERT_TRUE(main.m_interp.m_cmdRunner.Start(("adb --sim-write \"late\\n\"")));
+    ASSERT_TRUE(WaitForLine(ExitLine(1, 0))) << ::testing::PrintToString(Lines());
+    EXPECT_GE(IndexOfLine("late"), 0) << ::testing::PrintToString(Lines());
+    EXPECT_EQ(IndexOfLine(prompt + "late"), -1);
+    EXPECT_EQ(IndexOfLine(prompt), int(before.size()) - 1) << "the prompt line changed";
+}
+
+TEST_F(Interpreter, LineMeantForTheShellIsNeverStartedAsAProgram)
+{
+    Type("shell");
+    ASSERT_TRUE(main.m_interp.IsShellRunning());
+    CString line("whoami");
+    LineRoute route = main.m_interp.Prepare(line);
+    EXPECT_EQ(route, RouteShell);
+    // The shell ends between the decision and the line's execution.
+    main.m_interp.m_shellRunner.WriteLine("exit 0");
+    ASSERT_TRUE(WaitIdle());
+    main.m_interp.Execute(line, false, route);
+    EXPECT_FALSE(main.m_interp.m_cmdRunner.IsRunning());
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 1) << "the shell's line was started as a program";
+    // Esc with the shell gone writes nothing and starts nothing either.
+    Press(VK_ESCAPE);
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 1);
+}
+
+TEST_F(Interpreter, EscEndsAShellThatStoppedReadingItsInput)
+{
+    Type("shell");
+    ASSERT_TRUE(WaitForLineEnding("$ "));
+    // The shell waits without reading; far more than its 2048-byte input
+    // pipe holds is typed meanwhile, and each line is echoed at once.
+    Type("sleep 600");
+    const std::string filler(120, 'w');
+    for (int i = 0; i < 40; ++i) {
+        Type(("echo " + std::to_string(i) + filler).c_str());
+        ASSERT_EQ(Lines().back(), "\x03" "echo " + std::to_string(i) + filler);
+    }
+    EXPECT_GT(main.m_interp.m_shellRunner.QueuedInput(), 0u) << "the input pipe never filled";
+    Press(VK_ESCAPE);
+    EXPECT_GE(IndexOfLine("\x01" "Abort shell"), 0);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_GE(IndexOfLine(ExitLine(0, 255)), 0) << ::testing::PrintToString(Lines());
+    EXPECT_EQ(main.m_interp.m_shellRunner.QueuedInput(), 0u);
+    Type("get-state");
+    ASSERT_TRUE(WaitForLine(ExitLine(1, 0)));
+}

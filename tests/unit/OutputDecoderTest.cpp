@@ -101,9 +101,63 @@ TEST(OutputDecoderLineBreaks, ProgressCounterGivesALinePerValue)
     EXPECT_EQ(DecodeCalls("50%\r60%\r"), (Calls { { "50%", false }, { "60%", false } }));
 }
 
-TEST(OutputDecoderLineBreaks, CrEndingOneChunkAndLfStartingTheNextAddAnEmptyLine)
+TEST(OutputDecoderLineBreaks, BreakSplitAcrossChunksIsOneBreak)
 {
-    EXPECT_EQ(DecodeChunks({ "abc\r", "\ndef\r\n" }), (std::vector<std::string> { "abc", "", "def" }));
+    typedef std::vector<std::string> Lines;
+    // Every way of cutting each break in two gives the lines of the whole.
+    for (const std::string& strBreak : { std::string("\r\n"), std::string("\r\r\n"), std::string("\r\r\r\n") }) {
+        const std::string strText = "abc" + strBreak + "def" + strBreak;
+        for (size_t nCut = 1; nCut < strText.size(); nCut++)
+            EXPECT_EQ(DecodeChunks({ strText.substr(0, nCut), strText.substr(nCut) }), (Lines { "abc", "def" }))
+                << "cut after byte " << nCut << " of a break of " << strBreak.size();
+    }
+    // One byte at a time, too.
+    std::vector<std::string> bytes;
+    for (char c : std::string("a\r\r\r\nb\r\r\nc\r\nd\n"))
+        bytes.emplace_back(1, c);
+    EXPECT_EQ(DecodeChunks(bytes), (Lines { "a", "b", "c", "d" }));
+}
+
+TEST(OutputDecoderLineBreaks, CarriedCrsThatNoLfCompletesAreLoneBreaks)
+{
+    typedef std::vector<std::string> Lines;
+    EXPECT_EQ(DecodeChunks({ "abc\r", "\rx\n" }), (Lines { "abc", "", "x" }));
+    EXPECT_EQ(DecodeChunks({ "abc\r\r", "x\n" }), (Lines { "abc", "", "x" }));
+    // Four CRs before the LF: a lone CR, then a CR CR CR LF break.
+    EXPECT_EQ(DecodeChunks({ "abc\r\r", "\r\r\nx\n" }), (Lines { "abc", "", "x" }));
+    EXPECT_EQ(DecodeChunks({ "abc\r", "\r", "\r", "\r", "\nx\n" }), (Lines { "abc", "", "x" }));
+}
+
+TEST(OutputDecoderLineBreaks, LineEndedByCrAtChunkEndIsHandedOverAtOnce)
+{
+    COutputDecoder decoder;
+    std::atomic<bool> bAbort { false };
+    CCallRecorder rec;
+    // A progress counter: each value must show before the next chunk comes.
+    decoder.Decode("50%\r", 4, false, bAbort, rec);
+    EXPECT_EQ(rec.m_calls, (Calls { { "50%", false } }));
+    decoder.Decode("60%\r", 4, false, bAbort, rec);
+    EXPECT_EQ(rec.m_calls, (Calls { { "50%", false }, { "60%", false } }));
+    decoder.Decode("\n", 1, false, bAbort, rec);
+    EXPECT_EQ(rec.m_calls.size(), 2u) << "the LF completed the CR's break";
+    EXPECT_FALSE(decoder.HasPendingOutput());
+}
+
+TEST(OutputDecoderLineBreaks, CarriedCrsAtTheEndOfTheStreamAreLoneBreaks)
+{
+    COutputDecoder decoder;
+    std::atomic<bool> bAbort { false };
+    CCallRecorder rec;
+    decoder.Decode("a\r\r", 3, false, bAbort, rec);
+    EXPECT_EQ(rec.m_calls, (Calls { { "a", false } }));
+    ASSERT_TRUE(decoder.HasPendingOutput());
+    EXPECT_TRUE(decoder.Decode("", 0, false, bAbort, rec, true));
+    EXPECT_EQ(rec.m_calls, (Calls { { "a", false }, { "", false } }));
+    EXPECT_FALSE(decoder.HasPendingOutput());
+
+    // One CR whose line is out leaves nothing to hand over.
+    decoder.Decode("b\r", 2, false, bAbort, rec);
+    EXPECT_FALSE(decoder.HasPendingOutput());
 }
 
 TEST(OutputDecoderLineBreaks, BreakIsNotLookedForPastTheChunk)
@@ -114,7 +168,8 @@ TEST(OutputDecoderLineBreaks, BreakIsNotLookedForPastTheChunk)
     std::atomic<bool> bAbort { false };
     CCallRecorder rec;
     EXPECT_TRUE(decoder.Decode(text, 2, false, bAbort, rec));
-    EXPECT_EQ(rec.m_calls, (Calls { { "", false }, { "", false } }));
+    EXPECT_TRUE(decoder.Decode("x", 1, false, bAbort, rec));
+    EXPECT_EQ(rec.m_calls, (Calls { { "", false }, { "", false }, { "x", true } }));
     EXPECT_EQ(COutputDecoder::BreakLength(text, 2), 1);
     EXPECT_EQ(COutputDecoder::BreakLength(text, 3), 3);
     EXPECT_EQ(COutputDecoder::BreakLength("a\r", 2), 0);
@@ -180,11 +235,65 @@ TEST(OutputDecoderUtf8, InvalidSequencesGiveOneQuestionMarkPerSkip)
               (Calls { { "?|????|?", true } }));
 }
 
-TEST(OutputDecoderUtf8, SequenceCutByChunkEndGivesAQuestionMarkPerByte)
+TEST(OutputDecoderUtf8, SequenceSplitAcrossChunksIsOneLetter)
 {
-    EXPECT_EQ(DecodeChunks({ Bytes({ 'a', 0xE2, 0x94 }), Bytes({ 0x80, 'b', '\n' }) }, true),
-              (std::vector<std::string> { "a???b" }));
-    EXPECT_EQ(DecodeChunks({ Bytes({ 0xC3 }), Bytes({ 0xA9, '\n' }) }, true), (std::vector<std::string> { "??" }));
+    typedef std::vector<std::string> Lines;
+    // U+00EF and U+2500 in the OEM code page, as one chunk decodes them.
+    Calls whole = DecodeCalls(Bytes({ 'n', 'a', 0xC3, 0xAF, 'v', 'e', '|', 0xE2, 0x94, 0x80, '\n' }), true);
+    ASSERT_EQ(whole.size(), 1u);
+    const std::string strWhole = whole[0].first;
+    EXPECT_EQ(strWhole.find('?'), std::string::npos) << "both letters are in the OEM code page";
+    const std::string strText = Bytes({ 'n', 'a', 0xC3, 0xAF, 'v', 'e', '|', 0xE2, 0x94, 0x80, '\n' });
+    for (size_t nCut = 1; nCut < strText.size(); nCut++)
+        EXPECT_EQ(DecodeChunks({ strText.substr(0, nCut), strText.substr(nCut) }, true), (Lines { strWhole }))
+            << "cut after byte " << nCut;
+    std::vector<std::string> bytes;
+    for (char c : strText)
+        bytes.emplace_back(1, c);
+    EXPECT_EQ(DecodeChunks(bytes, true), (Lines { strWhole }));
+}
+
+TEST(OutputDecoderUtf8, UnfinishedLineBeforeACarriedSequenceIsHandedOverAtOnce)
+{
+    COutputDecoder decoder;
+    std::atomic<bool> bAbort { false };
+    CCallRecorder rec;
+    decoder.Decode("na\xC3", 3, true, bAbort, rec);
+    EXPECT_EQ(rec.m_calls, (Calls { { "na", true } }));
+    EXPECT_TRUE(decoder.HasPendingOutput());
+}
+
+TEST(OutputDecoderUtf8, SequenceNeverFinishedGivesAQuestionMarkPerByte)
+{
+    typedef std::vector<std::string> Lines;
+    // The next chunk does not go on with the sequence.
+    EXPECT_EQ(DecodeChunks({ Bytes({ 'a', 0xE2, 0x94 }), Bytes({ 'b', '\n' }) }, true), (Lines { "a??b" }));
+    EXPECT_EQ(DecodeChunks({ Bytes({ 0xC3 }), Bytes({ '\n' }) }, true), (Lines { "?" }));
+    // The stream ends inside it.
+    COutputDecoder decoder;
+    std::atomic<bool> bAbort { false };
+    CLineCollector lines;
+    decoder.Decode("a\xE2\x94", 3, true, bAbort, lines);
+    EXPECT_EQ(lines.m_lines, (Lines { "a" }));
+    EXPECT_TRUE(decoder.Decode("", 0, true, bAbort, lines, true));
+    EXPECT_EQ(lines.m_lines, (Lines { "a??" }));
+    EXPECT_FALSE(decoder.HasPendingOutput());
+}
+
+TEST(OutputDecoderUtf8, NothingIsCarriedWithoutUtf8OrAfterAnAbort)
+{
+    COutputDecoder decoder;
+    std::atomic<bool> bAbort { false };
+    CCallRecorder rec;
+    decoder.Decode("a\xC3", 2, false, bAbort, rec);
+    EXPECT_FALSE(decoder.HasPendingOutput());
+    EXPECT_EQ(rec.m_calls, (Calls { { "a\xC3", true } }));
+
+    decoder.Decode("b\xE2\x94", 3, true, bAbort, rec);
+    ASSERT_TRUE(decoder.HasPendingOutput());
+    bAbort = true;
+    EXPECT_FALSE(decoder.Decode("\x80", 1, true, bAbort, rec));
+    EXPECT_FALSE(decoder.HasPendingOutput());
 }
 
 TEST(OutputDecoderAbort, AbortMidChunkStopsAtOnceAndDropsTheRest)

@@ -12,6 +12,7 @@
 #include "ChildHelpers.h"
 #include "process/ProcessRunner.h"
 #include "process/RunResult.h"
+#include "process/Utf8Conv.h"
 
 namespace {
 
@@ -485,6 +486,126 @@ TEST_F(ProcessRunnerTest, WriteLineReachesTheChildsInput)
     // Once the run is over, writing has nowhere to go and does no harm.
     runner.WriteLine("after the end");
     EXPECT_FALSE(runner.IsRunning());
+}
+
+TEST_F(ProcessRunnerTest, WriteLineNeverWaitsForAChildThatDoesNotRead)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, true);
+    ASSERT_TRUE(runner.Start(Sim("--sim-sleep 60000").c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return !sink.Events(EvStart).empty(); }, kBound));
+    // Far more than the 2048-byte input pipe holds. Written from a thread of
+    // its own, so that a write that blocks fails the test instead of hanging it.
+    const std::string strLine(98, 'x');
+    std::atomic<bool> bWritten { false };
+    std::thread writer([&] {
+        for (int i = 0; i < 100; i++)
+            runner.WriteLine(strLine.c_str());
+        bWritten = true;
+    });
+    bool bReturned = WaitUntil([&] { return bWritten.load(); }, kBound);
+    if (!bReturned)
+        writer.detach();
+    else
+        writer.join();
+    ASSERT_TRUE(bReturned) << "WriteLine waited for the child to read";
+    // The pipe is full and the rest waits in the queue.
+    EXPECT_TRUE(WaitUntil([&] { return runner.QueuedInput() < 10000; }, kBound));
+    EXPECT_GT(runner.QueuedInput(), 0u);
+
+    ASSERT_TRUE(runner.Terminate());
+    ASSERT_TRUE(runner.WaitForReader(kBound)) << "the run did not end with the child";
+    EXPECT_EQ(sink.Order().back(), 'X');
+    // What was queued for the ended child is dropped, and later lines too.
+    EXPECT_EQ(runner.QueuedInput(), 0u);
+    runner.WriteLine("too late");
+    EXPECT_EQ(runner.QueuedInput(), 0u);
+}
+
+TEST_F(ProcessRunnerTest, QueuedLinesReachTheChildInOrder)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, true);
+    ASSERT_TRUE(runner.Start(Sim("--sim-echo-stdin").c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return !sink.Events(EvStart).empty(); }, kBound));
+    const int nLines = 400;
+    for (int i = 0; i < nLines; i++)
+        runner.WriteLine(("line " + std::to_string(i) + std::string(40, '.')).c_str());
+    runner.WriteLine("quit");
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    std::vector<std::string> lines = sink.Lines();
+    ASSERT_EQ(lines.size(), size_t(nLines));
+    for (int i = 0; i < nLines; i++)
+        ASSERT_EQ(lines[size_t(i)], "got: line " + std::to_string(i) + std::string(40, '.'));
+}
+
+TEST_F(ProcessRunnerTest, LetterAndBreaksSplitBetweenReadsAreDecodedAsOneStream)
+{
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, true);
+    runner.m_bUtf8 = true;
+    // The child pauses inside the letter and inside each break, so that each
+    // piece arrives in a read of its own.
+    ASSERT_TRUE(runner.Start(Sim(R"(--sim-write "na\xC3" --sim-sleep 400 --sim-write "\xAFve\r" )"
+                                 R"(--sim-sleep 400 --sim-write "\nnext\r\r" --sim-sleep 400 --sim-write "\nlast\r" )"
+                                 R"(--sim-sleep 400 --sim-write "\r\r\ntail\xE2\x94")")
+                                 .c_str()));
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    EXPECT_GE(ChunkSizes(sink).size(), 5u) << "the pieces did not come in reads of their own";
+    std::string strLetter = "na";
+    CUtf8Conv conv;
+    strLetter += conv.ToNarrow("\xC3\xAF");
+    strLetter += "ve";
+    // The sequence left unfinished at the end of the run gives a '?' per byte.
+    EXPECT_EQ(sink.Lines(), (std::vector<std::string> { strLetter, "next", "last", "tail??" }));
+}
+
+TEST_F(ProcessRunnerTest, ChildInheritsOnlyItsOwnStandardHandles)
+{
+    // An inheritable pipe end of this process, such as another part of a
+    // program may hold; the child pokes it if it got it.
+    SECURITY_ATTRIBUTES sa = { sizeof(sa), nullptr, TRUE };
+    HANDLE hRead = nullptr, hWrite = nullptr;
+    ASSERT_TRUE(CreatePipe(&hRead, &hWrite, &sa, 0));
+    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+    const std::string strPoke = Sim("--sim-poke " + std::to_string(reinterpret_cast<uintptr_t>(hWrite)));
+    auto Waiting = [&] {
+        DWORD dwAvail = 0;
+        PeekNamedPipe(hRead, nullptr, 0, nullptr, &dwAvail, nullptr);
+        return dwAvail;
+    };
+
+    // A child that inherits everything does poke it: the probe works.
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::string strLine = strPoke;
+    ASSERT_TRUE(CreateProcessA(nullptr, &strLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &si, &pi));
+    WaitForSingleObject(pi.hProcess, kBound);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    EXPECT_EQ(Waiting(), 5u);
+    char buf[8];
+    DWORD dwRead = 0;
+    ReadFile(hRead, buf, 5, &dwRead, nullptr);
+
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    ASSERT_TRUE(runner.Start((strPoke + " --sim-sleep 1000").c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return !sink.Events(EvStart).empty() || !sink.Events(EvError).empty(); }, kBound));
+    // The parent's own end of the input pipe does not go to children either.
+    HANDLE hStdin = runner.m_hStdinWrite;
+    ASSERT_NE(hStdin, INVALID_HANDLE_VALUE);
+    DWORD dwFlags = HANDLE_FLAG_INHERIT;
+    ASSERT_TRUE(GetHandleInformation(hStdin, &dwFlags));
+    EXPECT_EQ(dwFlags & HANDLE_FLAG_INHERIT, 0u);
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    ASSERT_EQ(sink.Order(), "SX");
+    EXPECT_EQ(sink.Events(EvExit)[0].dwValue, 0u);
+    EXPECT_EQ(Waiting(), 0u) << "a child of the runner inherited a handle that is not its own";
+    CloseHandle(hRead);
+    CloseHandle(hWrite);
 }
 
 TEST_F(ProcessRunnerTest, WriteLineOnAnIdleRunnerDoesNothing)

@@ -200,6 +200,8 @@ int CDeviceShell::Run(const std::string& strLine)
         nCode = 1;
     else if (strCmd == "exit")
         nCode = Exit(words);
+    else if (strCmd == "sleep")
+        nCode = Sleep(words);
     else
         nCode = NotFound(strCmd);
     m_nLastCode = nCode;

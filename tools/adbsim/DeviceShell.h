@@ -51,6 +51,8 @@ private:
     int PackageManager(const Words& words);
     int ListPackages(const Words& words);
     int Exit(const Words& words);
+    // DeviceSleep.cpp
+    int Sleep(const Words& words);
 
     bool m_bTerminal;
     bool m_bExit;

@@ -111,7 +111,7 @@ bool CSimScript::Parse(const std::vector<std::string>& args, std::string& strErr
 
         bool bKnown = strSwitch == "--sim-bytes" || strSwitch == "--sim-write" || strSwitch == "--sim-stderr" ||
                       strSwitch == "--sim-interleave" || strSwitch == "--sim-sleep" || strSwitch == "--sim-exit" ||
-                      strSwitch == "--sim-holder";
+                      strSwitch == "--sim-holder" || strSwitch == "--sim-poke";
         if (!bKnown)
         {
             strError = "unknown switch " + strSwitch;
@@ -145,6 +145,11 @@ bool CSimScript::Parse(const std::vector<std::string>& args, std::string& strErr
         {
             step.kind = StepInterleave;
             bOk = ParseUnsigned(strValue, kMaxPairs, step.nValue);
+        }
+        else if (strSwitch == "--sim-poke")
+        {
+            step.kind = StepPoke;
+            bOk = ParseUnsigned(strValue, UINT32_MAX, step.nValue);
         }
         else if (strSwitch == "--sim-sleep" || strSwitch == "--sim-holder")
         {
@@ -228,6 +233,9 @@ bool CSimScript::RunStep(const Step& step)
     }
     case StepEchoStdin:
         return EchoStdin();
+    case StepPoke:
+        Poke(step.nValue);
+        return true;
     }
     return true;
 }

@@ -49,7 +49,8 @@ private:
         StepInterleave,
         StepSleep,
         StepHolder,
-        StepEchoStdin
+        StepEchoStdin,
+        StepPoke
     };
     struct Step
     {
@@ -60,6 +61,8 @@ private:
 
     bool RunStep(const Step& step);
     static bool EchoStdin();
+    // SimPoke.cpp
+    static void Poke(uint64_t nHandle);
 
     std::vector<Step> m_steps;
     bool m_bLines = false;
