@@ -110,14 +110,14 @@ def settings_records():
         seeds[name] = front + back + b'\x00'
     # Lists: ops from the end, the first byte read says "lists".
     for name, ops in {
-        'lists-page': [(0, 1023), (0, 1), (4, 1023), (2, 3), (3, None), (1, None), (0, 2047)],
+        'lists-page': [(0, 8), (0, 1), (0, 3), (4, 1023), (2, 3), (3, None), (0, 8), (0, 5), (1, None), (0, 2)],
         'lists-owner': [(2, 5), (2, 40), (3, None), (2, 2)],
     }.items():
         back = b''
         for op, arg in ops:
             # Read from the end: the kind of step first, then its numbers.
             if op == 0:
-                chunk = struct.pack('<H', arg)
+                chunk = pick(min(arg, 8), 0, 8)
             elif op == 2:
                 chunk = b'\x00' * arg + pick(arg, 0, 40)
             elif op == 4:

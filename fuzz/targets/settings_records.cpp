@@ -40,50 +40,63 @@ public:
     int m_nId;
 };
 
-template <class TList, class T>
-void CheckList(const TList& list, const std::vector<T*>& model)
+// Element i of a non-owning list: a pointer that its index and the
+// list's generation (its RemoveAll count) decide, every seventh a null.
+int g_cells[4096];
+
+int* Element(int nGeneration, int i)
 {
-    const int n = int(model.size());
+    return i % 7 == 3 ? nullptr : &g_cells[(i * 31 + nGeneration) % 4096];
+}
+
+// Both ends, the page edges (multiples of 1023), every 97th index, and
+// just outside the list.
+template <class TList, class F>
+void CheckList(const TList& list, int n, F expected, bool bStride)
+{
     KB_CHECK(list.GetCount() == n);
-    KB_CHECK(list.GetAt(-1) == nullptr);
-    KB_CHECK(list.GetAt(n) == nullptr);
-    KB_CHECK(list.GetAt(n + 1023) == nullptr);
-    KB_CHECK(list.GetAt(INT_MIN) == nullptr);
-    KB_CHECK(list.GetAt(INT_MAX) == nullptr);
-    for (int i = 0; i < n; ++i)
-        KB_CHECK(list.GetAt(i) == model[size_t(i)]);
+    static const int kIndexes[] = { -1, 0, 1, 1021, 1022, 1023, 1024, 2045, 2046, 2047 };
+    for (int i : kIndexes)
+        KB_CHECK(list.GetAt(i) == (i >= 0 && i < n ? expected(i) : nullptr));
+    for (int i : { n - 2, n - 1, n, n + 1, n + 1023, INT_MIN, INT_MAX })
+        KB_CHECK(list.GetAt(i) == (i >= 0 && i < n ? expected(i) : nullptr));
+    if (bStride)
+        for (int i = 0; i < n; i += 97)
+            KB_CHECK(list.GetAt(i) == expected(i));
 }
 
 void FuzzLists(FuzzedDataProvider& in)
 {
-    static int s_cells[4096];
     CPagedPtrList<int> list;
-    std::vector<int*> model;
+    int nCount = 0;
+    int nGeneration = 0;
+    auto element = [&](int i) { return Element(nGeneration, i); };
     std::vector<CCountedRecord*> ownedModel;
     std::vector<int> expectDeleted;
     g_deleted.clear();
     {
         CPagedPtrOwnerList<CFmtString> owner;
+        auto owned = [&](int i) -> CFmtString* { return ownedModel[size_t(i)]; };
         int nNextId = 0;
         for (int nStep = 0; nStep < 32 && in.remaining_bytes() > 0; ++nStep) {
-            bool bChanged = true;
             switch (in.ConsumeIntegralInRange(0, 4)) {
             case 0: {
-                // A run of appends: page boundaries lie at multiples of 1023.
-                const int n = model.size() < 5000 ? in.ConsumeIntegralInRange(0, 2100) : 0;
-                for (int i = 0; i < n; ++i) {
-                    int* p = (i % 7 == 3) ? nullptr : &s_cells[(model.size() + size_t(i)) % 4096];
-                    list.Append(p);
-                    model.push_back(p);
-                }
+                // A few appends, or a run up to just before the page
+                // boundary at 1023.
+                int n = in.ConsumeIntegralInRange(0, 8);
+                if (n == 8)
+                    n = nCount < 1000 ? 1021 - nCount : 0;
+                for (int i = 0; i < n; ++i, ++nCount)
+                    list.Append(Element(nGeneration, nCount));
                 break;
             }
             case 1:
                 list.RemoveAll();
-                model.clear();
+                nCount = 0;
+                ++nGeneration;
                 break;
             case 2: {
-                const int n = in.ConsumeIntegralInRange(0, 40);
+                const int n = in.ConsumeIntegralInRange(0, 6);
                 for (int i = 0; i < n; ++i) {
                     CCountedRecord* p = in.ConsumeBool() ? nullptr : new CCountedRecord(nNextId++);
                     owner.Append(p);
@@ -101,17 +114,15 @@ void FuzzLists(FuzzedDataProvider& in)
                 break;
             default: {
                 const int i = in.ConsumeIntegral<int>();
-                const bool bIn = i >= 0 && size_t(i) < model.size();
-                KB_CHECK(list.GetAt(i) == (bIn ? model[size_t(i)] : nullptr));
-                bChanged = false;
+                KB_CHECK(list.GetAt(i) == (i >= 0 && i < nCount ? Element(nGeneration, i) : nullptr));
                 break;
             }
             }
-            if (bChanged)
-                CheckList(list, model);
-            std::vector<CFmtString*> ownedView(ownedModel.begin(), ownedModel.end());
-            CheckList(owner, ownedView);
+            CheckList(list, nCount, element, false);
+            CheckList(owner, int(ownedModel.size()), owned, false);
         }
+        CheckList(list, nCount, element, true);
+        CheckList(owner, int(ownedModel.size()), owned, true);
         for (CCountedRecord* p : ownedModel)
             if (p)
                 expectDeleted.push_back(p->m_nId);
@@ -127,7 +138,7 @@ void FuzzRecords(FuzzedDataProvider& in)
     for (int nStep = 0; nStep < 32 && in.remaining_bytes() > 0; ++nStep) {
         config.m_line = in.ConsumeIntegral<int>();
         const int n = in.ConsumeIntegral<int>();
-        const std::string text = in.ConsumeRandomLengthString(6000).c_str();
+        const std::string text = in.ConsumeRandomLengthString(64).c_str();
         const std::string prefix = Printf("Line %2d: ", config.m_line);
         switch (in.ConsumeIntegralInRange(0, 3)) {
         case 0:
@@ -145,8 +156,11 @@ void FuzzRecords(FuzzedDataProvider& in)
             break;
         default: {
             // The formatted text is kept whole: beyond 4096 bytes too.
-            CFmtString s("%s%s%d", text.c_str(), text.c_str(), n);
-            const std::string want = Printf("%s%s%d", text.c_str(), text.c_str(), n);
+            std::string big;
+            for (int k = in.ConsumeIntegralInRange(1, 300); k > 0; --k)
+                big += text;
+            CFmtString s("%s%s%d", big.c_str(), text.c_str(), n);
+            const std::string want = Printf("%s%s%d", big.c_str(), text.c_str(), n);
             KB_CHECK(s.GetLength() == int(want.size()));
             KB_CHECK(std::string(s.GetString()) == want);
             break;
