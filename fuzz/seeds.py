@@ -213,7 +213,51 @@ def finder():
     return seeds
 
 
-GENERATORS = [utf8_conv, settings_text, settings_records, history, batch_text, output_decoder, finder]
+def line_store():
+    seeds = {}
+    def run(size, steps):
+        front, back = b'', b''
+        for step in steps:
+            op = step[0]
+            chunk = pick(op, 0, 11)
+            if op <= 3:
+                _, t, code, cont = step
+                chunk += bytes([1 if code is not None else 0])
+                if code is not None:
+                    chunk += i32(code)[::-1]
+                chunk += bytes([1 if cont else 0])
+                front += text(t)
+            elif op == 4:
+                _, a, b, line, col = step
+                chunk += pick(a, -1, 40) + pick(b, -1, 40) + pick(line, -1, 40)
+                if line >= 0:
+                    chunk += pick(col, 0, 60)
+            elif op == 5:
+                _, t, cont = step
+                chunk += bytes([1 if cont else 0])
+                front += text(t)
+            elif op in (6, 7, 8):
+                chunk += struct.pack('>H', (step[1] + 2) % 65536) if op != 7 else pick(step[1], -1, 40)
+            back = back + chunk
+        return front + back[::-1] + struct.pack('<H', (size + 1) % 302)
+    echo = lambda cmd: (0, cmd, 3, False)
+    out = lambda t, cont=False: (0, t, 0, cont)
+    seeds['session'] = run(200, [echo('adb devices'), out('List of devices attached'), out('emulator-5554\tdevice'),
+                                 out(''), (0, '#1 ExitCode: 0', 2, False), (10,), echo('adb version'),
+                                 out('Android Debug Bridge version 1.0.41'), (10,)])
+    seeds['progress'] = run(60, [out('[  5%] /sdcard/big.bin'), out('\r'), (0, '[ 50%]', 0, True),
+                                 out('50%\x08\x08\x0860%', True), (10,), (4, 0, 1, 1, 3), out('x' * 30), (10,)])
+    seeds['backspace'] = run(10, [out('ab'), out('\x08\x08x'), out('a'), out('b\x08c'), (10,), out('abcdefgh'),
+                                  (10,)])
+    seeds['drops'] = run(24, [(4, 2, 5, 3, 1)] + [out('line %d' % i) for i in range(12)] + [(10,)])
+    seeds['store-ops'] = run(100, [(5, 'abc', False), (5, 'def', True), (6, 90), (7, 0), (8, 40), (8, 300),
+                                   (9,), (5, '', False), (10,)])
+    seeds['codes'] = run(100, [(0, '\x01Abort command', None, True), (0, '\xc8plain', 2, False),
+                               (0, '\x03', 0, True), (0, 'x', 0, True), (0, '', 2, False), (10,)])
+    return seeds
+
+
+GENERATORS = [utf8_conv, settings_text, settings_records, history, batch_text, output_decoder, finder, line_store]
 
 if __name__ == '__main__':
     import sys
