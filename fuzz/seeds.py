@@ -257,7 +257,17 @@ def line_store():
     return seeds
 
 
-GENERATORS = [utf8_conv, settings_text, settings_records, history, batch_text, output_decoder, finder, line_store]
+def output_split():
+    seeds = {}
+    for name, chunk in ADB_OUTPUT.items():
+        utf8 = name.endswith('utf8')
+        cuts = [3, 7, 20, 21, 40]
+        back = b''.join(struct.pack('<H', c) for c in reversed(cuts)) + pick(len(cuts), 0, 8)
+        seeds[name] = chunk + back + bytes([1 if utf8 else 0])
+    return seeds
+
+
+GENERATORS = [utf8_conv, settings_text, settings_records, history, batch_text, output_decoder, finder, line_store, output_split]
 
 if __name__ == '__main__':
     import sys
