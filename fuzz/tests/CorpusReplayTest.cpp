@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +22,19 @@ namespace {
 
 typedef int (*FuzzOne)(const uint8_t*, size_t);
 
+// A property that fails aborts the program: say which input it was.
+char g_szCurrent[4096];
+
+void OnAbort(int)
+{
+    const char szLead[] = "\nwhile running the corpus input ";
+    (void)!write(2, szLead, sizeof szLead - 1);
+    (void)!write(2, g_szCurrent, strlen(g_szCurrent));
+    (void)!write(2, "\n", 1);
+    signal(SIGABRT, SIG_DFL);
+    raise(SIGABRT);
+}
+
 // Runs every file of corpus/<name>; returns how many there were.
 int ReplayCorpus(const char* pszName, FuzzOne fn)
 {
@@ -28,7 +45,9 @@ int ReplayCorpus(const char* pszName, FuzzOne fn)
         if (entry.is_regular_file())
             files.push_back(entry.path());
     std::sort(files.begin(), files.end());
+    signal(SIGABRT, OnAbort);
     for (const fs::path& file : files) {
+        snprintf(g_szCurrent, sizeof g_szCurrent, "%s", file.c_str());
         std::ifstream in(file, std::ios::binary);
         std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         SCOPED_TRACE(file.string());
