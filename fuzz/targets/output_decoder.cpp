@@ -1,4 +1,4 @@
-// The output decoder on one chunk. Properties: the lines it hands over are
+// The output decoder on one chunk, the whole stream. Properties: the lines it hands over are
 // the chunk's lines as the line-break rules cut them (CR LF, CR CR LF,
 // CR CR CR LF, a lone CR or LF), with NUL bytes dropped and, for a UTF-8
 // run, every sequence turned into its OEM character; no line holds CR, LF
@@ -10,6 +10,7 @@
 
 #include "process/OutputDecoder.h"
 #include "process/Utf8Conv.h"
+#include "targets/DecoderCarry.h"
 #include "targets/FuzzCheck.h"
 
 namespace {
@@ -94,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CSink sink;
     sink.m_pAbort = &bAbort;
     sink.m_nAbortAfter = nAbortAfter;
-    const bool bDone = decoder.Decode(bytes.data(), DWORD(bytes.size()), bUtf8, bAbort, sink);
+    const bool bDone = DecodeChunk(decoder, bytes.data(), DWORD(bytes.size()), bUtf8, bAbort, sink, true);
 
     std::vector<CLine> expected = Expected(chunk, bUtf8);
     for (size_t k = 0; k < sink.m_lines.size(); ++k)
