@@ -195,6 +195,28 @@ int WideCharToMultiByte(UINT nCodePage, DWORD, const WCHAR* pSrc, int nSrc, char
     return nSrc;
 }
 
+// White space of the ANSI code page: what the C library counts as white
+// space in the code unit, and the no-break space, which the system's
+// character types count as a blank and glibc does not.
+int KbAnsiIsSpace(int c)
+{
+    if (c < 0 || c > 255)
+        return 0;
+    static const struct CSpaces {
+        bool space[256];
+        CSpaces()
+        {
+            locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+            for (int b = 0; b < 256; ++b) {
+                const WCHAR w = CodePage(CP_ACP)->ToWide(static_cast<unsigned char>(b));
+                space[b] = iswspace_l(wint_t(w), loc) || w == 0x00A0;
+            }
+            freelocale(loc);
+        }
+    } s_spaces;
+    return s_spaces.space[c] ? 8 : 0;
+}
+
 BOOL IsDBCSLeadByteEx(UINT, unsigned char)
 {
     return FALSE;   // both code pages are single-byte

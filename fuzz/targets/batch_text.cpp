@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "commands/BatchQueue.h"
+#include "support/CodePageTable.h"
 #include "targets/FuzzCheck.h"
 
 namespace {
 
-bool IsBlank(char c) { return isspace(static_cast<unsigned char>(c)) != 0; }
+// White space as the C runtime sees it under the program's ".ACP" locale.
+bool IsBlank(char c) { return CodePageTable::kBytes[static_cast<unsigned char>(c)].bSpace; }
 
 std::vector<std::string> ExpectedLines(const std::string& text)
 {

@@ -49,6 +49,16 @@ TEST(HostCodePages, ACodeUnitOutsideTheCodePageBecomesTheDefaultCharacter)
     EXPECT_FALSE(IsDBCSLeadByteEx(CP_OEMCP, 0x81));
 }
 
+int KbAnsiIsSpace(int c);
+
+TEST(HostCodePages, WhiteSpaceIsTheTables)
+{
+    // The program's sources call isspace; the host build gives them this.
+    for (int b = 0; b < 256; ++b)
+        EXPECT_EQ(KbAnsiIsSpace(b) != 0, kBytes[b].bSpace) << b;
+    EXPECT_EQ(KbAnsiIsSpace(-1), 0);
+}
+
 TEST(HostCodePages, ComparisonsFoldAsTheTableSays)
 {
     for (int a = 1; a < 256; ++a) {

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <mbstring.h>
 
+#include <cctype>
+
 #include "support/CodePageTable.h"
 
 using CodePageTable::kBytes;
@@ -37,6 +39,13 @@ TEST(CodePageTable, EveryByteReadsAsTheTableSaysAndGoesBack)
         EXPECT_EQ(static_cast<unsigned char>(back), b) << "ANSI byte " << b;
         EXPECT_FALSE(bUsed) << "ANSI byte " << b;
     }
+}
+
+TEST(CodePageTable, WhiteSpaceIsTheTables)
+{
+    // The tests' main sets the ".ACP" locale, as the program's start does.
+    for (int b = 0; b < 256; ++b)
+        EXPECT_EQ(isspace(b) != 0, kBytes[b].bSpace) << b;
 }
 
 TEST(CodePageTable, ComparisonsFoldAsTheTableSays)
