@@ -4,7 +4,9 @@
 #include <cstdarg>
 #include "framework/String.h"
 
-#if defined(__GNUC__)
+#if defined(__clang__)
+#define KB_PRINTF_LIKE(fmt, args) __attribute__((format(printf, fmt, args)))
+#elif defined(__GNUC__)
 #define KB_PRINTF_LIKE(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
 #else
 #define KB_PRINTF_LIKE(fmt, args)
