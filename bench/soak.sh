@@ -18,7 +18,7 @@ rc=0
 while [ ${#steps[@]} -ge 2 ]; do
     echo "== soak ${steps[0]} ${steps[1]}"
     # One Wine program at a time on this machine.
-    flock /tmp/kb-wine.lock wine build/x64/kbsoak.exe "${steps[0]}" "${steps[1]}" || rc=1
+    flock -o /tmp/kb-wine.lock wine build/x64/kbsoak.exe "${steps[0]}" "${steps[1]}" || rc=1
     steps=("${steps[@]:2}")
 done
 exit $rc
