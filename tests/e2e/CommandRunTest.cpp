@@ -174,8 +174,9 @@ TEST_F(CommandRun, HugeOutputKeepsWholeNewestLinesAndEndsWithExitLine)
 
 TEST_F(CommandRun, LettersOutsideAsciiRoundTripThroughTheOemCodePage)
 {
-    // The command line goes to adb in the OEM code page, and adb's output
-    // is read in it: a letter that both code pages have comes back as typed.
+    // The command line reaches adb as typed, adb writes the letters as a
+    // console program does (OEM code page), and its output is read in that
+    // code page: a letter that both code pages have comes back as typed.
     ScreenLines lines;
     ASSERT_TRUE(RunAndWait("--sim-write \xE9t\xE9\\r\\n", 1, lines));
     EXPECT_EQ(lines[0], ">adb --sim-write \xE9t\xE9\\r\\n");

@@ -31,6 +31,26 @@ int HexValue(char c)
 
 } // namespace
 
+namespace {
+
+// Text written to a console is in the OEM code page: letters typed into the
+// arguments (which arrive in the ANSI code page) go out as a console program
+// writes them; escaped bytes are left as they are.
+std::string ToConsoleCodePage(const std::string& strText)
+{
+    if (strText.empty())
+        return strText;
+    int nWide = MultiByteToWideChar(CP_ACP, 0, strText.data(), int(strText.size()), nullptr, 0);
+    std::wstring wide(size_t(nWide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, strText.data(), int(strText.size()), &wide[0], nWide);
+    int nOem = WideCharToMultiByte(CP_OEMCP, 0, wide.data(), nWide, nullptr, 0, nullptr, nullptr);
+    std::string strOem(size_t(nOem), '\0');
+    WideCharToMultiByte(CP_OEMCP, 0, wide.data(), nWide, &strOem[0], nOem, nullptr, nullptr);
+    return strOem;
+}
+
+} // namespace
+
 bool CSimScript::Unescape(const std::string& strText, std::string& strBytes, std::string& strError)
 {
     strBytes.clear();
@@ -135,7 +155,7 @@ bool CSimScript::Parse(const std::vector<std::string>& args, std::string& strErr
         {
             step.kind = strSwitch == "--sim-write" ? StepWrite : StepStderr;
             std::string strEscapeError;
-            if (!Unescape(strValue, step.strBytes, strEscapeError))
+            if (!Unescape(ToConsoleCodePage(strValue), step.strBytes, strEscapeError))
             {
                 strError = strSwitch + ": " + strEscapeError;
                 return false;
