@@ -1,4 +1,5 @@
 #include "process/ProcessRunner.h"
+#include "process/OutputPipe.h"
 
 #include <process.h>
 
@@ -180,9 +181,8 @@ bool CProcessRunner::CreatePipes(HANDLE (&hPipes)[4])
     if (h == INVALID_HANDLE_VALUE)
         return false;
     hPipes[kStdinRead] = h;
-    SECURITY_ATTRIBUTES sa = { sizeof(sa), nullptr, FALSE };
     HANDLE hRead = nullptr, hWrite = nullptr;
-    if (!CreatePipe(&hRead, &hWrite, &sa, kChunkSize))
+    if (!CreateOutputPipe(hRead, hWrite, kChunkSize))
         return false;
     hPipes[kOutRead] = hRead;
     hPipes[kOutWrite] = hWrite;
@@ -340,21 +340,15 @@ void CProcessRunner::Run()
         // The wait comes first, so the pass that sees the child ended still
         // drains what it wrote.
         dwWait = WaitForSingleObject(pi.hProcess, 10);
+        // A pass takes what was waiting when it began, so that a child
+        // that writes as fast as it is read cannot keep it from asking
+        // whether the child has ended.
         DWORD dwAvail = 0;
         if (!PeekNamedPipe(hPipes[kOutRead], nullptr, 0, nullptr, &dwAvail, nullptr))
             dwAvail = 0;
         while (dwAvail > 0 && !m_bAbort) {
-            // A killed child's unfinished write may have been counted as
-            // waiting; read only what is still there, so that no read blocks.
-            DWORD dwNow = 0;
-            if (!PeekNamedPipe(hPipes[kOutRead], nullptr, 0, nullptr, &dwNow, nullptr) || dwNow == 0)
-                break;
-            if (dwNow < dwAvail)
-                dwAvail = dwNow;
-            DWORD dwRead = 0;
-            if (!ReadFile(hPipes[kOutRead], m_buffer, dwAvail < kChunkSize ? dwAvail : kChunkSize, &dwRead,
-                          nullptr)
-                || dwRead == 0)
+            DWORD dwRead = ReadWaiting(hPipes[kOutRead], m_buffer, dwAvail < kChunkSize ? dwAvail : kChunkSize);
+            if (dwRead == 0)
                 break;
             m_buffer[dwRead] = '\0';
             m_dwRead = dwRead;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ChildHelpers.h"
+#include "process/OutputPipe.h"
 #include "process/ProcessRunner.h"
 #include "process/RunResult.h"
 #include "process/Utf8Conv.h"
@@ -606,6 +607,59 @@ TEST_F(ProcessRunnerTest, ChildInheritsOnlyItsOwnStandardHandles)
     EXPECT_EQ(Waiting(), 0u) << "a child of the runner inherited a handle that is not its own";
     CloseHandle(hRead);
     CloseHandle(hWrite);
+}
+
+// A child killed inside a large write can leave bytes counted as waiting
+// that never come, while the reader's own copy of the write end keeps the
+// pipe whole: a read that waited there would hang the run for good.
+TEST(OutputPipe, ReadingNeverWaitsForTheWriter)
+{
+    HANDLE hRead = nullptr, hWrite = nullptr;
+    ASSERT_TRUE(CreateOutputPipe(hRead, hWrite, 4096));
+    for (HANDLE h : { hRead, hWrite }) {
+        DWORD dwFlags = HANDLE_FLAG_INHERIT;
+        ASSERT_TRUE(GetHandleInformation(h, &dwFlags));
+        EXPECT_EQ(dwFlags & HANDLE_FLAG_INHERIT, 0u);
+    }
+    struct CRead {
+        HANDLE hPipe;
+        char buf[16];
+        DWORD dwGot;
+    } read = { hRead, {}, 0xFFFF };
+    auto ReadOnThread = [&] {
+        read.dwGot = 0xFFFF;
+        HANDLE hThread = CreateThread(
+            nullptr, 0,
+            [](void* p) -> DWORD {
+                CRead* pRead = static_cast<CRead*>(p);
+                pRead->dwGot = ReadWaiting(pRead->hPipe, pRead->buf, 2);
+                return 0;
+            },
+            &read, 0, nullptr);
+        bool bReturned = WaitForSingleObject(hThread, 5000) == WAIT_OBJECT_0;
+        if (!bReturned) {
+            // Frees the waiting read so that the thread can end.
+            DWORD dw = 0;
+            WriteFile(hWrite, "x", 1, &dw, nullptr);
+            WaitForSingleObject(hThread, INFINITE);
+        }
+        CloseHandle(hThread);
+        return bReturned;
+    };
+    EXPECT_TRUE(ReadOnThread()) << "a read of an empty pipe waited for the writer";
+    EXPECT_EQ(read.dwGot, 0u);
+    DWORD dw = 0;
+    ASSERT_TRUE(WriteFile(hWrite, "abc", 3, &dw, nullptr));
+    ASSERT_TRUE(ReadOnThread());
+    EXPECT_EQ(std::string(read.buf, read.dwGot), "ab");
+    ASSERT_TRUE(ReadOnThread());
+    EXPECT_EQ(std::string(read.buf, read.dwGot), "c");
+
+    CloseHandle(hWrite);
+    hWrite = nullptr;
+    ASSERT_TRUE(ReadOnThread());
+    EXPECT_EQ(read.dwGot, 0u);
+    CloseHandle(hRead);
 }
 
 TEST_F(ProcessRunnerTest, WriteLineOnAnIdleRunnerDoesNothing)
