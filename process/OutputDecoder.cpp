@@ -37,6 +37,18 @@ bool IsOpenSequence(const char* p, size_t n)
     return false;
 }
 
+// How many bytes from p on stand for themselves: no break, no zero, and
+// in UTF-8 nothing beyond ASCII.
+size_t PlainRun(const char* p, size_t n, bool bUtf8)
+{
+    size_t k = 0;
+    for (; k < n; k++) {
+        const unsigned char c = static_cast<unsigned char>(p[k]);
+        if (c == CR || c == LF || c == 0 || (bUtf8 && c >= 0x80))
+            break;
+    }
+    return k;
+}
 }
 
 COutputDecoder::COutputDecoder()
@@ -112,6 +124,10 @@ bool COutputDecoder::Decode(const char* p, DWORD n, bool bUtf8, const std::atomi
                 sink.OnLine(m_strLine.c_str(), int(m_strLine.size()), false);
             m_strLine.clear();
             i += size_t(BreakLength(q, DWORD(nAvail)));
+        } else if (size_t nRun = i >= nCarry ? PlainRun(q, nAvail, bUtf8) : 0) {
+            // Most output is runs of plain letters: they go in whole.
+            m_strLine.append(q, nRun);
+            i += nRun;
         } else if (c == '\0') {
             i++;
         } else if (bUtf8) {
