@@ -198,8 +198,8 @@ void CMainWnd::OnProcessExit(CProcessRunner* pRunner)
 int CMainWnd::OnProcessOutput(CProcessRunner* pRunner)
 {
     CConsoleSink sink(m_view, pRunner);
-    if (pRunner->DecodeChunk(sink) && m_view.m_hWnd)
-        m_view.Invalidate(TRUE);
+    if (pRunner->DecodeChunk(sink))
+        m_view.InvalidateForOutput();
     return 0;
 }
 

@@ -218,8 +218,36 @@ int CTextGridWnd::OnCreate()
     return 0;
 }
 
+namespace {
+
+const UINT UM_OUTPUTPAINT = WM_USER + 0x310;
+const UINT_PTR kOutputPaintTimer = 1;
+
+}
+
+void CTextGridWnd::InvalidateForOutput()
+{
+    if (m_hWnd && !m_bOutputPaintAsked.exchange(true) && !::PostMessageA(m_hWnd, UM_OUTPUTPAINT, 0, 0))
+        m_bOutputPaintAsked = false;   // a full queue: the next output asks again
+}
+
+void CTextGridWnd::OnOutputPaint(bool bTimer)
+{
+    if (!bTimer) {
+        const DWORD dwSince = ::GetTickCount() - m_dwLastPaint;
+        if (dwSince < kOutputPaintMs && ::SetTimer(m_hWnd, kOutputPaintTimer, kOutputPaintMs - dwSince, nullptr))
+            return;
+    }
+    ::KillTimer(m_hWnd, kOutputPaintTimer);
+    // Cleared before the paint takes the lines: output stored after this
+    // asks again.
+    m_bOutputPaintAsked = false;
+    Invalidate(TRUE);
+}
+
 void CTextGridWnd::OnPaint()
 {
+    m_dwLastPaint = ::GetTickCount();
     // Under the lock only the visible lines are taken (their attributes and
     // a copy of their visible text); GDI draws after the lock is left, so a
     // reader thread's Print never waits for drawing.
@@ -355,6 +383,14 @@ LRESULT CTextGridWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
     }
     case WM_PAINT:
         OnPaint();
+        return 0;
+    case UM_OUTPUTPAINT:
+        OnOutputPaint(false);
+        return 0;
+    case WM_TIMER:
+        if (wParam != kOutputPaintTimer)
+            break;
+        OnOutputPaint(true);
         return 0;
     case WM_SIZE:
         OnSize(LOWORD(lParam), HIWORD(lParam));

@@ -4,6 +4,7 @@
 // says what each line looks like and what a click on it means.
 #include <windows.h>
 
+#include <atomic>
 #include <vector>
 
 #include "framework/Controls.h"
@@ -121,6 +122,12 @@ public:
     // The scrolling keys (PgUp, PgDn, arrows, Home, End); the command line
     // forwards them here.
     void ScrollByKey(UINT nKey);
+    // From any thread, after new output: output can come far faster than
+    // anyone reads it, and every paint takes time from the reader, so the
+    // repaints it asks for come at most once per kOutputPaintMs; the first
+    // after a quiet spell comes at once.
+    void InvalidateForOutput();
+    static const DWORD kOutputPaintMs = 50;
 
 private:
     // The visible lines as the last paint took them under the lock.
@@ -128,10 +135,13 @@ private:
     std::vector<long> m_paintOffsets;
     std::vector<char> m_paintText;
     std::vector<INT> m_dx;
+    std::atomic<bool> m_bOutputPaintAsked { false };
+    DWORD m_dwLastPaint = 0;
 
     int OnCreate();
     void OnPaint();
     void OnSize(int cx, int cy);
     void OnScroll(bool bVertical, int nCode);
     void OnMouseButton(UINT nMsg, WPARAM wParam, LPARAM lParam);
+    void OnOutputPaint(bool bTimer);
 };
