@@ -114,8 +114,27 @@ bool KestrelboxFlood(const CFlood& flood, int nIndex, double* pdRate)
         return false;
     }
     session.BringToFront();
-    PROCESS_MEMORY_COUNTERS idle = {};
-    const bool bIdle = Memory(session.ProcessId(), &idle);
+    // Idle is taken after one small command has run and shown its lines, so
+    // that what any first command costs once (its reader thread, the first
+    // text painted) does not count as the flood's.
+    PROCESS_MEMORY_COUNTERS fresh = {}, idle = {};
+    const bool bFresh = Memory(session.ProcessId(), &fresh);
+    auto InkedRows = [&] {
+        int n = 0;
+        for (int i = 0; i < session.PageLines(); ++i)
+            n += session.RowInk(i) > 0 ? 1 : 0;
+        return n;
+    };
+    const int nRows = InkedRows();
+    session.EnterLine("version");
+    // The echo, its lines and the exit line: the command has ended.
+    const bool bIdle = WaitUntil([&] { return InkedRows() >= nRows + 4; }, 20000)
+        && session.WaitLamp(LampColour::Green, 20000) && Memory(session.ProcessId(), &idle);
+    if (bFresh && bIdle)
+        printf("  memory: just started: working set %.1f MiB, commit %.1f MiB; after one small command: %.1f MiB, "
+               "%.1f MiB\n",
+               fresh.WorkingSetSize / 1048576.0, fresh.PagefileUsage / 1048576.0, idle.WorkingSetSize / 1048576.0,
+               idle.PagefileUsage / 1048576.0);
     const std::string strReport = TempFile("kbflood-kestrelbox.txt");
     ::DeleteFileA(strReport.c_str());
     session.EnterLine(FloodArgs(flood, strReport).c_str());

@@ -9,7 +9,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 cd "$ROOT"
 kb_build x64 Kestrelbox adbsim kbsoak >/dev/null || { echo "build failed"; exit 1; }
 kb_display || exit 1
-kb_wine_env
+# A display of our own is new to a Wine server left from an earlier run.
+kb_wine_env ${KB_XVFB_PID:+fresh}
 trap kb_stop_display EXIT
 
 steps=("$@")
