@@ -7,6 +7,7 @@
 //   kbsoak esc N        Esc during a flood, from the key to the abort line
 //                       on the screen and to the green lamp
 #include <windows.h>
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -38,6 +39,8 @@ double Now()
 }
 
 struct CCounts {
+    DWORD dwThreads = 0;
+    SIZE_T nPrivate = 0;
     DWORD dwHandles = 0;
     bool bHandles = false;
     DWORD dwGdi = 0;
@@ -53,6 +56,21 @@ CCounts Count(HANDLE hProcess)
     c.dwGdi = ::GetGuiResources(hProcess, GR_GDIOBJECTS);
     c.dwGdiError = c.dwGdi ? 0 : ::GetLastError();
     c.dwUser = ::GetGuiResources(hProcess, GR_USEROBJECTS);
+    // Where the system keeps no handle counts, threads and private memory
+    // still show what a run leaves behind.
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof(pmc);
+    if (::GetProcessMemoryInfo(hProcess, &pmc, sizeof(pmc)))
+        c.nPrivate = pmc.PagefileUsage;
+    const DWORD dwPid = ::GetProcessId(hProcess);
+    HANDLE hSnap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (hSnap != INVALID_HANDLE_VALUE) {
+        THREADENTRY32 te = {};
+        te.dwSize = sizeof(te);
+        for (BOOL b = ::Thread32First(hSnap, &te); b; b = ::Thread32Next(hSnap, &te))
+            c.dwThreads += te.th32OwnerProcessID == dwPid ? 1 : 0;
+        ::CloseHandle(hSnap);
+    }
     return c;
 }
 
@@ -65,7 +83,9 @@ CCounts SettledCounts(HANDLE hProcess)
     for (int i = 0; i < 200 && nSame < 10; ++i) {
         ::Sleep(50);
         CCounts now = Count(hProcess);
-        nSame = now.dwHandles == last.dwHandles && now.dwGdi == last.dwGdi ? nSame + 1 : 0;
+        nSame = now.dwHandles == last.dwHandles && now.dwGdi == last.dwGdi && now.dwThreads == last.dwThreads
+            ? nSame + 1
+            : 0;
         last = now;
     }
     return last;
@@ -136,6 +156,8 @@ int Commands(int nCommands)
     CCounts after = SettledCounts(hProcess);
     std::printf("commands: %d of %d taken in %.1f s (%.1f ms each)\n", nRun, nCommands, dMs / 1000.0,
                 dMs / (nCommands ? nCommands : 1));
+    std::printf("threads: %lu before, %lu after; private memory: %.1f MiB before, %.1f MiB after\n",
+                before.dwThreads, after.dwThreads, before.nPrivate / 1048576.0, after.nPrivate / 1048576.0);
     if (before.bHandles)
         std::printf("handles: %lu before, %lu after (%+ld)\n", before.dwHandles, after.dwHandles,
                     long(after.dwHandles) - long(before.dwHandles));
