@@ -335,11 +335,21 @@ void CProcessRunner::Run()
 
     m_pEvents->OnProcessStart(this);
 
+    // A pass begins every kPollMs, counted from the start of the last one,
+    // so that the time its output takes to print is not added to the wait.
+    LARGE_INTEGER freq, passStart;
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&passStart);
     DWORD dwWait;
     do {
         // The wait comes first, so the pass that sees the child ended still
         // drains what it wrote.
-        dwWait = WaitForSingleObject(pi.hProcess, 10);
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        const LONGLONG nSpentMs = (now.QuadPart - passStart.QuadPart) * 1000 / freq.QuadPart;
+        const DWORD dwLeft = nSpentMs >= LONGLONG(kPollMs) ? 0 : kPollMs - DWORD(nSpentMs);
+        dwWait = WaitForSingleObject(pi.hProcess, dwLeft);
+        QueryPerformanceCounter(&passStart);
         // A pass takes what was waiting when it began, so that a child
         // that writes as fast as it is read cannot keep it from asking
         // whether the child has ended.

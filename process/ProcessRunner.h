@@ -17,6 +17,7 @@
 class CProcessRunner : public IProcessEvents {
 public:
     static constexpr DWORD kChunkSize = 131072;
+    static constexpr DWORD kPollMs = 10;
 
     explicit CProcessRunner(IProcessEvents* pEvents = nullptr, bool bQuiet = false);
     // Terminates a child still running and waits (bounded) until the reader
