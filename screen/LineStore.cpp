@@ -73,9 +73,11 @@ struct CIndexArrays {
 
 } // namespace
 
+bool CLineStore::s_bUseRing = true;
+
 CLineStore::CLineStore(int nSize)
     : m_pBuffer(nullptr), m_nCapacity(0), m_nUsed(0), m_nMaxLineLen(0),
-      m_pBlock(nullptr), m_nAlloc(0), m_nStart(0), m_nBase(0), m_nLines(0), m_nLastStart(0),
+      m_pBlock(nullptr), m_nAlloc(0), m_nRing(0), m_nStart(0), m_nBase(0), m_nLines(0), m_nLastStart(0),
       m_nSlots(0), m_nFirstSlot(0), m_nMaxSlots(0), m_pGroupOffset(nullptr), m_pGroupArg(nullptr),
       m_pTree(nullptr), m_nMax(kMaxDirty), m_nCursorLine(-1), m_nCursorOffset(0)
 {
@@ -90,14 +92,14 @@ CLineStore::~CLineStore()
 
 long long CLineStore::AllocatedBytes() const
 {
-    return (long long)m_nAlloc
+    return (long long)(m_nRing > 0 ? m_nRing : m_nAlloc)
         + (long long)m_nSlots * (sizeof(int) + sizeof(unsigned char) + sizeof(int) * 2);
 }
 
 bool CLineStore::Resize(int nSize)
 {
     if (nSize < 1) {
-        delete[] m_pBlock;
+        FreeBlock();
         CIndexArrays old{ m_pGroupOffset, m_pGroupArg, m_pTree };
         old.Free();
         m_pBlock = m_pBuffer = nullptr;
@@ -125,17 +127,28 @@ bool CLineStore::Resize(int nSize)
     const int nLines = nKeep > 0 ? CountZeros(m_pBuffer + nKeepFrom, nKeep) : 0;
     const int nMaxSlots = MaxSlotsFor(nNewCapacity);
     const int nSlots = std::min(std::max(kMinSlots, 2 * (nLines / kGroupLines + 2)), nMaxSlots);
-    const int nAlloc = nSize + SlackFor(nSize);
-
-    char* pNew = new (std::nothrow) char[size_t(nAlloc)];
+    // Twice the ring must stay addressable with an int.
+    CMirrorBlock ring;
+    char* pNew = nullptr;
+    int nAlloc = 0;
+    if (s_bUseRing && nSize <= INT_MAX / 4 && ring.Allocate(size_t(nSize))) {
+        pNew = ring.Data();
+        nAlloc = int(2 * ring.Size());
+    } else {
+        nAlloc = nSize + SlackFor(nSize);
+        pNew = new (std::nothrow) char[size_t(nAlloc)];
+    }
     CIndexArrays index;
     if (pNew == nullptr || !index.Allocate(nSlots)) {
-        delete[] pNew;
+        if (!ring.Data())
+            delete[] pNew;
         return false;
     }
     if (nKeep > 0)
         memcpy(pNew, m_pBuffer + nKeepFrom, size_t(nKeep));
-    delete[] m_pBlock;
+    FreeBlock();
+    m_ring.Swap(ring);
+    m_nRing = int(m_ring.Size());
     CIndexArrays old{ m_pGroupOffset, m_pGroupArg, m_pTree };
     old.Free();
 
@@ -151,6 +164,16 @@ bool CLineStore::Resize(int nSize)
     m_pTree = index.pTree;
     RebuildIndex();
     return true;
+}
+
+void CLineStore::FreeBlock()
+{
+    if (m_nRing > 0)
+        m_ring.Free();
+    else
+        delete[] m_pBlock;
+    m_pBlock = nullptr;
+    m_nRing = 0;
 }
 
 void CLineStore::ResetIndex()
@@ -324,16 +347,22 @@ void CLineStore::TruncateLines(int64_t nFromLine)
 
 void CLineStore::Compact()
 {
-    if (m_nStart == 0)
+    // In a ring the same bytes stand a ring's length lower: only the
+    // offsets move. Called when the text would run past the second mapping,
+    // which, as the live bytes and the text fit in the capacity, means the
+    // start lies in the second mapping.
+    const int nShift = m_nRing > 0 ? m_nStart / m_nRing * m_nRing : m_nStart;
+    if (nShift == 0)
         return;
-    memmove(m_pBlock, m_pBlock + m_nStart, size_t(m_nUsed));
+    if (m_nRing == 0)
+        memmove(m_pBlock, m_pBlock + m_nStart, size_t(m_nUsed));
     if (m_nLines > 0) {
         for (int64_t g = FirstGroup(); g <= LastGroup(); ++g)
-            m_pGroupOffset[Slot(g)] -= m_nStart;
+            m_pGroupOffset[Slot(g)] -= nShift;
     }
-    m_nLastStart -= m_nStart;
-    m_nStart = 0;
-    m_pBuffer = m_pBlock;
+    m_nLastStart -= nShift;
+    m_nStart -= nShift;
+    m_pBuffer = m_pBlock + m_nStart;
     m_nCursorLine = -1;
 }
 

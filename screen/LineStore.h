@@ -4,12 +4,16 @@
 // oldest lines. The store has no lock: its owner serialises every use.
 //
 // Inside, the live lines lie in the block from m_pBuffer on, which moves
-// forward as old lines are dropped; the block has some slack at its end, and
-// the live bytes are moved down only when the slack is used up. Beside the
+// forward as old lines are dropped. The block is a ring mapped twice in a
+// row, so the live bytes are always one run and never move; where the
+// system cannot map it so, the block has some slack at its end instead, and
+// the live bytes are moved down when the slack is used up. Beside the
 // block an index keeps, for every group of kGroupLines consecutive lines,
 // where the group starts and its longest line, so that finding a line walks
 // at most a group and the longest line is known without a walk.
 #include <cstdint>
+
+#include "screen/MirrorBlock.h"
 
 class CLineStore {
 public:
@@ -54,6 +58,9 @@ public:
     int m_nMaxLineLen;    // as found by the last CountLines
 
     static const int kGroupLines = 64;
+    // Whether new blocks may be rings; the plain block with slack is what
+    // a system that cannot map a ring gets (tests run both).
+    static bool s_bUseRing;
 
 private:
     bool Holds(const char* pLine) const;
@@ -80,12 +87,15 @@ private:
     void AddLine(int nOffset, int nLength);
     void TruncateLines(int64_t nFromLine);
     void Compact();
+    void FreeBlock();
     void ResetIndex();
     void RebuildIndex();
     int FindLine(int64_t nLine) const;
 
-    char* m_pBlock;       // the allocation: block size plus slack
-    int m_nAlloc;
+    char* m_pBlock;       // the ring's first mapping, or the block with its slack
+    int m_nAlloc;         // bytes addressable from m_pBlock
+    int m_nRing;          // the ring's size; 0 for a block with slack
+    CMirrorBlock m_ring;
     int m_nStart;         // offset of m_pBuffer in m_pBlock
     int64_t m_nBase;      // absolute number of line 0; lines are never renumbered
     int m_nLines;

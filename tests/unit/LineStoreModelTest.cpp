@@ -188,8 +188,22 @@ TEST(LineStoreModelTest, HundredByteStoreFollowsTheReference)
     }
 }
 
+// A system that cannot map a ring gets a plain block with slack, whose
+// lines are moved down when the slack is used up.
+TEST(LineStoreModelTest, PlainBlockFollowsTheReference)
+{
+    CLineStore::s_bUseRing = false;
+    for (unsigned nSeed = 51; nSeed <= 54; ++nSeed) {
+        RunRandom(nSeed, 100, 6000, true);
+        RunRandom(nSeed + 10, 3000, 5000, false);
+        if (::testing::Test::HasFatalFailure())
+            break;
+    }
+    CLineStore::s_bUseRing = true;
+}
+
 // Enough lines for many index groups, the ring of groups to grow and wrap,
-// and the block's slack to be used up and the lines moved down.
+// and the start of the lines to pass the end of the ring many times.
 TEST(LineStoreModelTest, StoreOfManyShortLinesFollowsTheReference)
 {
     for (unsigned nSeed = 21; nSeed <= 22; ++nSeed) {
@@ -242,8 +256,8 @@ TEST(LineStoreModelTest, LongestLineFollowsDropsAndCuts)
     }
 }
 
-// The block plus its slack and index stay within a quarter more than the
-// block for 100-byte lines and within half more for empty lines.
+// The block and its index stay within a quarter more than the block for
+// 100-byte lines and within half more for empty lines.
 TEST(LineStoreModelTest, MemoryStaysWithinItsBound)
 {
     const int nSize = 4 << 20;
