@@ -24,8 +24,6 @@ size_t Granularity()
 
 }
 
-#ifdef _WIN32
-
 bool CMirrorBlock::Allocate(size_t nMin)
 {
     Free();
@@ -33,6 +31,13 @@ bool CMirrorBlock::Allocate(size_t nMin)
     const size_t nSize = (nMin + nGrain - 1) / nGrain * nGrain;
     if (nSize == 0 || nSize > (~size_t(0) >> 2))
         return false;
+    return Map(nSize);
+}
+
+#ifdef _WIN32
+
+bool CMirrorBlock::Map(size_t nSize)
+{
     const unsigned long long nBytes = nSize;
     HANDLE hSection = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, DWORD(nBytes >> 32),
                                          DWORD(nBytes & 0xFFFFFFFF), nullptr);
@@ -73,13 +78,8 @@ void CMirrorBlock::Free()
 
 #else
 
-bool CMirrorBlock::Allocate(size_t nMin)
+bool CMirrorBlock::Map(size_t nSize)
 {
-    Free();
-    const size_t nGrain = Granularity();
-    const size_t nSize = (nMin + nGrain - 1) / nGrain * nGrain;
-    if (nSize == 0 || nSize > (~size_t(0) >> 2))
-        return false;
     char szName[] = "/tmp/kb-mirror-XXXXXX";
     const int fd = mkstemp(szName);
     if (fd < 0)

@@ -31,6 +31,8 @@ public:
     size_t Size() const { return m_nSize; }
 
 private:
+    bool Map(size_t nSize);
+
     char* m_pData = nullptr;
     size_t m_nSize = 0;
 };
