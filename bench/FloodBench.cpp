@@ -172,6 +172,7 @@ bool KestrelboxFlood(const CFlood& flood, int nIndex, double* pdRate)
     // The echo, its lines and the exit line: the command has ended.
     const bool bIdle = WaitUntil([&] { return InkedRows() >= nRows + 4; }, 20000)
         && session.WaitLamp(LampColour::Green, 20000) && Memory(session.ProcessId(), &idle);
+    const long long nIdleKb = ProportionalKb();
     if (bFresh && bIdle)
         printf("  memory: just started: working set %.1f MiB, commit %.1f MiB; after one small command: %.1f MiB, "
                "%.1f MiB\n",
@@ -186,7 +187,6 @@ bool KestrelboxFlood(const CFlood& flood, int nIndex, double* pdRate)
         CKestrelboxSession::Screenshot(("flood" + std::to_string(nIndex)).c_str());
     }
     double dSeconds = 0;
-    const long long nIdleKb = ProportionalKb();
     long long nPeakKb = nIdleKb;
     const bool bDone = WaitUntil(
         [&] {
@@ -194,14 +194,11 @@ bool KestrelboxFlood(const CFlood& flood, int nIndex, double* pdRate)
             return ReadReport(strReport, pdRate, &dSeconds);
         },
         kFloodTimeoutMs);
-    // Wine makes the store's ring resident when it maps it, so the store is
-    // in all three figures; the growth from just started is what else the
-    // program took, besides its store, to show the flood.
     if (nFreshKb > 0 && nIdleKb > 0)
         printf("  memory, each page once (Linux Pss, sampled): just started %.1f MiB, idle %.1f MiB, peak %.1f MiB; "
-               "peak above just started %.1f MiB = %.0f %% of the 4 MiB store (target <= 125 %%, store included)\n",
-               nFreshKb / 1024.0, nIdleKb / 1024.0, nPeakKb / 1024.0, (nPeakKb - nFreshKb) / 1024.0,
-               100.0 * (nPeakKb - nFreshKb) / 4096.0);
+               "growth %.1f MiB = %.0f %% of the 4 MiB store (target <= 125 %%)\n",
+               nFreshKb / 1024.0, nIdleKb / 1024.0, nPeakKb / 1024.0, (nPeakKb - nIdleKb) / 1024.0,
+               100.0 * (nPeakKb - nIdleKb) / 4096.0);
     PROCESS_MEMORY_COUNTERS peak = {};
     if (bIdle && Memory(session.ProcessId(), &peak)) {
         const double dStore = 4.0 * 1048576;
