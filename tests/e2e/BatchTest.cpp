@@ -1,4 +1,4 @@
-#include "ClipboardText.h"
+#include "support/ClipboardText.h"
 #include "E2eTest.h"
 #include "UserInput.h"
 
@@ -42,8 +42,7 @@ TEST_F(BatchOfCommands, PastedLinesRunInOrderEachAfterThePreviousExit)
     ASSERT_TRUE(WaitClosed(hDlg));
 
     ScreenLines lines;
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 3; }, lines))
-        << Describe(lines);
+    ASSERT_TRUE(WaitExitLines(3, lines));
     lines = WithoutServerNotes(lines);
     ASSERT_EQ(lines.size(), 9u) << Describe(lines);
     EXPECT_EQ(lines[0], ">adb --sim-sleep 400 --sim-write first\\r\\n");

@@ -12,20 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "support/AdbSim.h"
+#include "support/Wait.h"
+
 namespace {
 
-typedef std::vector<std::pair<std::string, std::string>> EnvOverrides;
-
 const DWORD kRunBoundMs = 15000;
-
-std::string AdbPath()
-{
-    char szPath[MAX_PATH];
-    DWORD n = GetModuleFileNameA(NULL, szPath, sizeof(szPath));
-    std::string strPath(szPath, n < sizeof(szPath) ? n : 0);
-    size_t nSlash = strPath.find_last_of("\\/");
-    return strPath.substr(0, nSlash + 1) + "adbsim\\adb.exe";
-}
 
 // A port of this test process's own, so that servers started here never
 // meet those of other programs running adb.exe at the same time.
@@ -48,49 +40,9 @@ bool ServerRunning()
     return true;
 }
 
-bool WaitUntil(bool (*pTest)(), DWORD nBoundMs)
-{
-    DWORD nStart = GetTickCount();
-    while (!pTest())
-    {
-        if (GetTickCount() - nStart > nBoundMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
-}
-
 bool ServerGone()
 {
     return !ServerRunning();
-}
-
-// The current environment with some variables replaced or added.
-std::vector<char> MakeEnvironment(const EnvOverrides& overrides)
-{
-    std::vector<char> block;
-    char* pEnv = GetEnvironmentStringsA();
-    for (const char* p = pEnv; p != NULL && *p != '\0'; p += strlen(p) + 1)
-    {
-        std::string strEntry(p);
-        bool bReplaced = false;
-        for (const auto& kv : overrides)
-            if (strEntry.size() > kv.first.size() && strEntry[kv.first.size()] == '=' &&
-                CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, strEntry.c_str(), static_cast<int>(kv.first.size()),
-                               kv.first.c_str(), static_cast<int>(kv.first.size())) == CSTR_EQUAL)
-                bReplaced = true;
-        if (!bReplaced)
-            block.insert(block.end(), strEntry.c_str(), strEntry.c_str() + strEntry.size() + 1);
-    }
-    if (pEnv != NULL)
-        FreeEnvironmentStringsA(pEnv);
-    for (const auto& kv : overrides)
-    {
-        std::string strEntry = kv.first + "=" + kv.second;
-        block.insert(block.end(), strEntry.c_str(), strEntry.c_str() + strEntry.size() + 1);
-    }
-    block.push_back('\0');
-    return block;
 }
 
 // One run of adb.exe. Like Kestrelbox's runner, the run ends when the child
@@ -149,10 +101,10 @@ void RunAdb(AdbRun& run, const std::string& strArgs, const std::string& strInput
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof(pi));
 
-    std::string strCmd = "\"" + AdbPath() + "\" " + strArgs;
+    std::string strCmd = AdbSimCommand(strArgs);
     std::vector<char> cmd(strCmd.begin(), strCmd.end());
     cmd.push_back('\0');
-    std::vector<char> env = MakeEnvironment({{"ADBSIM_IDLE_MS", strIdleMs}, {"ANDROID_ADB_SERVER_PORT", TestPort()}});
+    std::vector<char> env = EnvironmentBlock({{"ADBSIM_IDLE_MS", strIdleMs}, {"ANDROID_ADB_SERVER_PORT", TestPort()}}, false);
 
     DWORD nStart = GetTickCount();
     // Under Wine, a CREATE_NO_WINDOW child killed early in its start can leave
@@ -203,21 +155,19 @@ void RunAdb(AdbRun& run, const std::string& strArgs, const std::string& strInput
 // True once the pipe's last writer has gone; waits at most nBoundMs.
 bool WaitForPipeEnd(HANDLE hRead, DWORD nBoundMs)
 {
-    DWORD nStart = GetTickCount();
-    for (;;)
-    {
+    bool bEnded = false;
+    WaitUntil([&] {
         DWORD nAvail = 0;
         if (!PeekNamedPipe(hRead, NULL, 0, NULL, &nAvail, NULL))
-            return GetLastError() == ERROR_BROKEN_PIPE;
-        if (nAvail > 0)
         {
-            std::string strIgnored;
-            ReadWaiting(hRead, strIgnored);
+            bEnded = GetLastError() == ERROR_BROKEN_PIPE;
+            return true;
         }
-        if (GetTickCount() - nStart > nBoundMs)
-            return false;
-        Sleep(10);
-    }
+        std::string strIgnored;
+        ReadWaiting(hRead, strIgnored);
+        return false;
+    }, nBoundMs);
+    return bEnded;
 }
 
 bool PipeStillOpen(HANDLE hRead)
@@ -266,7 +216,7 @@ TEST_F(AdbSimTest, VersionPrintsThreeLinesWithOwnPath)
     EXPECT_EQ(run.strOutput, "Android Debug Bridge version 1.0.41\r\n"
                              "Version 29.0.6-adbsim\r\n"
                              "Installed as " +
-                                 AdbPath() + "\r\n");
+                                 AdbSimPath() + "\r\n");
 }
 
 TEST_F(AdbSimTest, SimWriteEscapesAreByteExact)

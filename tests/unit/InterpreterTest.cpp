@@ -179,6 +179,33 @@ TEST_F(Interpreter, BareShellFeedsTypedLinesToTheInteractiveShell)
     EXPECT_STREQ(main.m_interp.GetPrompt(), "adb ");
 }
 
+TEST_F(Interpreter, ShellStartsFromTheAdbDirectory)
+{
+    main.m_interp.m_strAdbDir = "C:\\kb-no-such-folder\\";
+    Type("shell");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(main.m_interp.m_shellRunner.m_strCommand, CString("C:\\kb-no-such-folder\\adb shell "));
+    // The folder holds no adb: the shell cannot start, although an adb
+    // stands on the search path.
+    std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines[1][0], CODE_ERROR) << lines[1];
+    EXPECT_FALSE(main.m_interp.IsShellRunning());
+}
+
+TEST_F(Interpreter, StartingTheShellStopsTheBatch)
+{
+    // The shell's end asks for the next batch line, as a command's does.
+    main.m_batch.Start(&main, "shell\r\n--sim-write after\\r\\n\r\n");
+    ASSERT_TRUE(main.m_interp.IsShellRunning());
+    EXPECT_FALSE(main.m_batch.IsActive());
+    main.m_interp.m_shellRunner.WriteLine("exit");
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 0)));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(IndexOfLine("\x03" "adb --sim-write after\\r\\n"), -1) << ::testing::PrintToString(Lines());
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 1);
+}
+
 TEST_F(Interpreter, TypedLettersBeyondAsciiReachTheShellInUtf8AndComeBack)
 {
     Type("shell");
@@ -290,8 +317,8 @@ TEST_F(Interpreter, StartThatFailsOnTheReaderThreadStopsTheBatchThroughTheWindow
     };
     // The window handles no message meanwhile: the reader thread has printed
     // the error, and the batch, which only this thread may touch, is as it was.
-    ASSERT_TRUE(WaitFor(errorShown));
-    EXPECT_FALSE(WaitFor([&] { return !main.m_batch.IsActive(); }, 500))
+    ASSERT_TRUE(WaitUntil(errorShown));
+    EXPECT_FALSE(WaitUntil([&] { return !main.m_batch.IsActive(); }, kQuietMs))
         << "the reader thread stopped the batch behind the window's back";
     EXPECT_TRUE(PumpKeysUntil([&] { return !main.m_batch.IsActive(); }));
     ASSERT_TRUE(WaitIdle());
@@ -418,7 +445,7 @@ TEST_F(Interpreter, HelpAndEchoDoNotLendTheirCodesToLinesPrintedMeanwhile)
                 ::Sleep(0);
         }
     });
-    ASSERT_TRUE(WaitFor([&] { return nPrinted > 100; }));
+    ASSERT_TRUE(WaitUntil([&] { return nPrinted > 100; }));
     for (int i = 0; i < 40; ++i) {
         main.m_interp.PrintHelp();
         Type("lcd");

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "ChildHelpers.h"
 #include "process/OutputDecoder.h"
+#include "support/LineCollector.h"
 
 namespace {
 

@@ -4,22 +4,7 @@
 #include <windows.h>
 
 #include "settings/SettingItems.h"
-
-namespace {
-
-CString ProgramDirectory()
-{
-    char szPath[MAX_PATH * 4] = {};
-    GetModuleFileNameA(nullptr, szPath, sizeof szPath);
-    CString strPath(szPath);
-    int nSlash = -1;
-    for (int i = 0; i < strPath.GetLength(); ++i)
-        if (strPath[i] == '\\')
-            nSlash = i;
-    return strPath.Left(nSlash);
-}
-
-} // namespace
+#include "support/AdbSim.h"
 
 TEST(StringSettingParseTest, TakesTheTextUnchanged)
 {
@@ -55,13 +40,13 @@ TEST(PathSettingParseTest, EmptyTextStaysEmptyForTheSearchPath)
 
 TEST(PathSettingParseTest, DollarBackslashIsTheProgramDirectory)
 {
-    const CString strDir = ProgramDirectory();
-    ASSERT_FALSE(strDir.IsEmpty());
+    const std::string strDir = ProgramFolder();
+    ASSERT_GT(strDir.size(), 1u);
     CPathSetting p(nullptr, nullptr, "");
     EXPECT_TRUE(p.ParseValue("$\\adb"));
-    EXPECT_STREQ(p.m_value, strDir + "\\adb\\");
+    EXPECT_EQ(std::string(p.m_value), strDir + "adb\\");
     EXPECT_TRUE(p.ParseValue("$\\"));
-    EXPECT_STREQ(p.m_value, strDir + "\\");
+    EXPECT_EQ(std::string(p.m_value), strDir);
 }
 
 TEST(PathSettingParseTest, DollarWithoutBackslashIsLiteral)

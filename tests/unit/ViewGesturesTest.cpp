@@ -45,10 +45,11 @@ protected:
     // The clipboard after a copy gesture; kSentinel when nothing was copied.
     std::string CopyOf(const std::function<void()>& gesture)
     {
-        PutOnClipboard(kSentinel);
+        PutClipboardText(kSentinel);
         gesture();
         std::string bytes;
-        EXPECT_TRUE(ClipboardBytes(bytes)) << "the text ends in a zero inside its block";
+        bool bTerminated = false;
+        EXPECT_TRUE(GetClipboardText(bytes, &bTerminated) && bTerminated) << "the text ends in a zero inside its block";
         return bytes;
     }
 
