@@ -52,6 +52,18 @@ protected:
         }
     }
 
+    // Shows the store from line nTop and column nColumn. The ranges are
+    // still the last paint's: they are set first, or the positions would
+    // be clamped to them.
+    void ShowAt(int nTop, int nColumn)
+    {
+        view.m_vBar.SetRange(view.m_store.CountLines());
+        view.m_hBar.SetRange(view.m_store.m_nMaxLineLen);
+        view.m_vBar.SetPos(nTop);
+        view.m_hBar.SetPos(nColumn);
+        Paint();
+    }
+
     void VScroll(int nCode) { view.SendMessage(WM_VSCROLL, MAKEWPARAM(nCode, 0), LPARAM(view.m_vBar.m_hWnd)); }
 
     // The pixel of the view's window at the centre-left of a text line.
@@ -418,13 +430,7 @@ TEST_F(ConsoleViewWindow, FullStorePaintsTheSamePixelsAsASmallStoreAndCharByChar
                 view.m_store.StoreLine(line.c_str(), false);
             view.m_nMarkFirst = nTop + 2;
             view.m_nMarkLast = nTop + 4;
-            // The ranges are still the last paint's: set them first, or the
-            // positions are clamped to them.
-            view.m_vBar.SetRange(view.m_store.CountLines());
-            view.m_hBar.SetRange(view.m_store.m_nMaxLineLen);
-            view.m_vBar.SetPos(nTop);
-            view.m_hBar.SetPos(nColumn);
-            Paint();
+            ShowAt(nTop, nColumn);
             ASSERT_EQ(view.m_vBar.m_nPos, nTop);
             ASSERT_EQ(view.m_hBar.m_nPos, nColumn);
             const std::vector<COLORREF> full = CaptureTextArea(view);
@@ -438,11 +444,7 @@ TEST_F(ConsoleViewWindow, FullStorePaintsTheSamePixelsAsASmallStoreAndCharByChar
             view.m_store.StoreLine(std::string(200, ' ').c_str(), false);
             view.m_nMarkFirst = 2;
             view.m_nMarkLast = 4;
-            view.m_vBar.SetRange(view.m_store.CountLines());
-            view.m_hBar.SetRange(view.m_store.m_nMaxLineLen);
-            view.m_vBar.SetPos(0);
-            view.m_hBar.SetPos(nColumn);
-            Paint();
+            ShowAt(0, nColumn);
             ASSERT_EQ(view.m_hBar.m_nPos, nColumn);
             const std::vector<COLORREF> small = CaptureTextArea(view);
             EXPECT_EQ(Differences(full, small), 0u);
@@ -466,11 +468,7 @@ TEST_F(ConsoleViewWindow, HorizontalPositionMovesTextAndFindColoursAlike)
         view.m_finder.SetPattern("mno");
         view.m_finder.m_nLine = 0;
         view.m_finder.m_nColumn = 13 - nCut; // the code byte counts
-        view.m_vBar.SetRange(view.m_store.CountLines());
-        view.m_hBar.SetRange(view.m_store.m_nMaxLineLen);
-        view.m_vBar.SetPos(0);
-        view.m_hBar.SetPos(nPos);
-        Paint();
+        ShowAt(0, nPos);
         EXPECT_EQ(view.m_hBar.m_nPos, nPos);
         return CaptureTextArea(view);
     };

@@ -16,6 +16,7 @@
 #include "crash/CrashReport.h"
 #include "support/AdbSim.h"
 #include "support/ClipboardText.h"
+#include "support/SplitText.h"
 #include "support/Wait.h"
 
 namespace {
@@ -34,17 +35,7 @@ const std::string kBottomRule(84, '=');
 
 std::vector<std::string> SplitLines(const std::string& strText)
 {
-    std::vector<std::string> lines;
-    size_t nStart = 0;
-    for (;;) {
-        size_t n = strText.find("\r\n", nStart);
-        if (n == std::string::npos) {
-            lines.push_back(strText.substr(nStart));
-            return lines;
-        }
-        lines.push_back(strText.substr(nStart, n - nStart));
-        nStart = n + 2;
-    }
+    return SplitText(strText, "\r\n");
 }
 
 std::string Hex(CrashWord n)

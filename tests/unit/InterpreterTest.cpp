@@ -31,6 +31,24 @@ protected:
         return s;
     }
 
+    // Makes a folder of that name in the temporary folder and enters it;
+    // LeaveFolder goes back to where the test was and removes it.
+    std::string EnterNewFolder(const char* pszName)
+    {
+        m_strBefore = CurrentFolder();
+        char temp[MAX_PATH];
+        ::GetTempPathA(MAX_PATH, temp);
+        std::string dir = std::string(temp) + pszName;
+        ::CreateDirectoryA(dir.c_str(), nullptr);
+        return ::SetCurrentDirectoryA(dir.c_str()) ? dir : std::string();
+    }
+    void LeaveFolder(const std::string& dir)
+    {
+        ::SetCurrentDirectoryA(m_strBefore.c_str());
+        ::RemoveDirectoryA(dir.c_str());
+    }
+    std::string m_strBefore;
+
     // The system's own text for an error, as ReportLastError should print it.
     static std::string SystemText(DWORD dwError)
     {
@@ -243,19 +261,14 @@ TEST_F(Interpreter, ShellThatEndedByItselfLeavesShellModeForOneShotRuns)
 
 TEST_F(Interpreter, LcdAlonePrintsTheFolderAndLcdDotDotTheParent)
 {
-    std::string before = CurrentFolder();
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    std::string dir = std::string(temp) + "kb lcd test";
-    ::CreateDirectoryA(dir.c_str(), nullptr);
-    ASSERT_TRUE(::SetCurrentDirectoryA(dir.c_str()));
+    const std::string dir = EnterNewFolder("kb lcd test");
+    ASSERT_FALSE(dir.empty());
     std::string here = CurrentFolder();
 
     Type("lcd");
     Type("LCD ..");
     std::string parent = CurrentFolder();
-    ::SetCurrentDirectoryA(before.c_str());
-    ::RemoveDirectoryA(dir.c_str());
+    LeaveFolder(dir);
 
     EXPECT_EQ(Lines(), (std::vector<std::string>{ "\x03" "lcd", here, "\x03" "LCD ..", parent }));
     EXPECT_EQ(here.substr(0, parent.size()), parent);
@@ -265,15 +278,10 @@ TEST_F(Interpreter, LcdAlonePrintsTheFolderAndLcdDotDotTheParent)
 
 TEST_F(Interpreter, LcdShowsAFolderWithLettersBeyondAsciiAsTyped)
 {
-    std::string before = CurrentFolder();
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    std::string dir = std::string(temp) + "kb caf\xE9";
-    ::CreateDirectoryA(dir.c_str(), nullptr);
-    ASSERT_TRUE(::SetCurrentDirectoryA(dir.c_str()));
+    const std::string dir = EnterNewFolder("kb caf\xE9");
+    ASSERT_FALSE(dir.empty());
     Type("lcd");
-    ::SetCurrentDirectoryA(before.c_str());
-    ::RemoveDirectoryA(dir.c_str());
+    LeaveFolder(dir);
     std::vector<std::string> lines = Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1], dir);

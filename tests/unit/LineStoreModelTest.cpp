@@ -168,35 +168,30 @@ void RunRandom(unsigned nSeed, int nSize, int nOps, bool bFullCheckEveryOp)
     ExpectSame(real.m_store, model.m_store, "end");
 }
 
+// RunRandom for each seed from nFirst to nLast, up to the first fatal failure.
+void RunSeeds(unsigned nFirst, unsigned nLast, int nSize, int nOps, bool bFullCheckEveryOp)
+{
+    for (unsigned nSeed = nFirst; nSeed <= nLast && !::testing::Test::HasFatalFailure(); ++nSeed)
+        RunRandom(nSeed, nSize, nOps, bFullCheckEveryOp);
+}
+
 } // namespace
 
 TEST(LineStoreModelTest, TenByteStoreFollowsTheReference)
 {
-    for (unsigned nSeed = 1; nSeed <= 8; ++nSeed) {
-        RunRandom(nSeed, 10, 6000, true);
-        if (::testing::Test::HasFatalFailure())
-            return;
-    }
+    RunSeeds(1, 8, 10, 6000, true);
 }
 
 TEST(LineStoreModelTest, HundredByteStoreFollowsTheReference)
 {
-    for (unsigned nSeed = 11; nSeed <= 18; ++nSeed) {
-        RunRandom(nSeed, 100, 6000, true);
-        if (::testing::Test::HasFatalFailure())
-            return;
-    }
+    RunSeeds(11, 18, 100, 6000, true);
 }
 
 // Enough lines for many index groups, the ring of groups to grow and wrap,
 // and the block's slack to be used up and the lines moved down.
 TEST(LineStoreModelTest, StoreOfManyShortLinesFollowsTheReference)
 {
-    for (unsigned nSeed = 21; nSeed <= 22; ++nSeed) {
-        RunRandom(nSeed, 3000, 5000, false);
-        if (::testing::Test::HasFatalFailure())
-            return;
-    }
+    RunSeeds(21, 22, 3000, 5000, false);
 }
 
 // Only empty lines and single letters, with a backspace now and then that

@@ -70,17 +70,29 @@ TEST_F(MainWnd, LaysTheScreenOutAboveA26PixelPanel)
 
 TEST_F(MainWnd, TakesItsColoursAndStoreSizeFromTheSettings)
 {
+    // Values that no default has, so that a colour taken from elsewhere shows.
+    CSettings& set = g_config.m_settings;
+    CColorSetting* colours[] = { &set.BackColor, &set.TextColor, &set.ErrorColor, &set.EchoColor,
+                                 &set.InfoColor, &set.FindBackColor, &set.FindTextColor, &set.MarkBackColor };
+    std::vector<COLORREF> before;
+    for (size_t i = 0; i < 8; ++i) {
+        before.push_back(colours[i]->m_value);
+        colours[i]->m_value = RGB(0x10 + i, 0x20 + i, 0x30 + i);
+    }
+    const int nMegabytes = set.BufferMegabytes.m_value;
+    set.BufferMegabytes.m_value = 3;
     CMainWnd::s_bFirstShow = false;
-    ASSERT_TRUE(main.CreateMain());
-    EXPECT_EQ(main.m_view.m_store.m_nCapacity, 4 * 1048576 - 1);
-    EXPECT_EQ(main.m_view.m_crBack, 0x000000u);
-    EXPECT_EQ(main.m_view.m_crText, 0xF0F0F0u);
-    EXPECT_EQ(main.m_view.m_crError, 0x0000FFu);
-    EXPECT_EQ(main.m_view.m_crEcho, 0x00FFFFu);
-    EXPECT_EQ(main.m_view.m_crInfo, 0xFFFF80u);
-    EXPECT_EQ(main.m_view.m_crFindBack, 0xFFFFFFu);
-    EXPECT_EQ(main.m_view.m_crFindText, 0x000000u);
-    EXPECT_EQ(main.m_view.m_crMarkBack, 0x3F3F3Fu);
+    const bool bCreated = main.CreateMain() != FALSE;
+    for (size_t i = 0; i < 8; ++i)
+        colours[i]->m_value = before[i];
+    set.BufferMegabytes.m_value = nMegabytes;
+    ASSERT_TRUE(bCreated);
+    EXPECT_EQ(main.m_view.m_store.m_nCapacity, 3 * 1048576 - 1);
+    const COLORREF taken[] = { main.m_view.m_crBack, main.m_view.m_crText, main.m_view.m_crError,
+                               main.m_view.m_crEcho, main.m_view.m_crInfo, main.m_view.m_crFindBack,
+                               main.m_view.m_crFindText, main.m_view.m_crMarkBack };
+    for (size_t i = 0; i < 8; ++i)
+        EXPECT_EQ(taken[i], RGB(0x10 + i, 0x20 + i, 0x30 + i)) << "colour " << i;
     LOGFONTA lf = {}, lfItalic = {};
     ::GetObjectA(main.m_view.m_font.m_hObject, sizeof lf, &lf);
     ::GetObjectA(main.m_view.m_fontItalic.m_hObject, sizeof lfItalic, &lfItalic);
