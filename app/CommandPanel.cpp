@@ -10,11 +10,7 @@ const int kLampSize = 16;
 const int kTop = 6;
 }
 
-CCommandPanel::~CCommandPanel()
-{
-    if (m_hWnd && ::IsWindow(m_hWnd))
-        ::DestroyWindow(m_hWnd);
-}
+CCommandPanel::~CCommandPanel() = default;
 
 void CCommandPanel::SetCommandFont(const char* pszFace, int nPoints, bool bItalic)
 {
@@ -36,13 +32,13 @@ void CCommandPanel::SetCommandFont(const char* pszFace, int nPoints, bool bItali
 
 int CCommandPanel::GetPromptWidth() const
 {
-    CMainWnd* pMain = static_cast<CMainWnd*>(CWnd::FromHandle(GetParent()));
+    CMainWnd* pMain = dynamic_cast<CMainWnd*>(CWnd::FromHandle(GetParent()));
     return pMain ? pMain->m_interp.GetPromptWidth(m_hWnd) : 0;
 }
 
 const char* CCommandPanel::GetPrompt() const
 {
-    CMainWnd* pMain = static_cast<CMainWnd*>(CWnd::FromHandle(GetParent()));
+    CMainWnd* pMain = dynamic_cast<CMainWnd*>(CWnd::FromHandle(GetParent()));
     return pMain ? pMain->m_interp.GetPrompt() : "";
 }
 

@@ -16,8 +16,6 @@ CLampWnd::~CLampWnd()
 {
     if (g_pLampWnd == this)
         g_pLampWnd = nullptr;
-    if (m_hWnd && ::IsWindow(m_hWnd))
-        ::DestroyWindow(m_hWnd);
     FreeIcons();
 }
 

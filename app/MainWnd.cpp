@@ -37,6 +37,8 @@ CMainWnd::CMainWnd() : m_interp(this)
 
 CMainWnd::~CMainWnd()
 {
+    // The one place where the window tree goes while every object in it is
+    // whole: WM_DESTROY ends the runs, and the children go with this window.
     if (m_hWnd && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
 }

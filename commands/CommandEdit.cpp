@@ -10,16 +10,12 @@ bool IsDown(int nKey)
 }
 }
 
-CCommandEdit::~CCommandEdit()
-{
-    if (m_hWnd && ::IsWindow(m_hWnd))
-        ::DestroyWindow(m_hWnd);
-}
+CCommandEdit::~CCommandEdit() = default;
 
 CMainWnd* CCommandEdit::GetMainWnd() const
 {
     // edit -> panel -> main window
-    return static_cast<CMainWnd*>(CWnd::FromHandle(::GetParent(GetParent())));
+    return dynamic_cast<CMainWnd*>(CWnd::FromHandle(::GetParent(GetParent())));
 }
 
 void CCommandEdit::OnEnter(CMainWnd& main)

@@ -50,11 +50,7 @@ CDialog::CDialog(UINT nIdTemplate, CWnd* pParent)
 {
 }
 
-CDialog::~CDialog()
-{
-    if (m_hWnd && ::IsWindow(m_hWnd))
-        ::DestroyWindow(m_hWnd);
-}
+CDialog::~CDialog() = default;
 
 INT_PTR CDialog::DoModal()
 {

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <exception>
+#include <set>
+#include <string>
 
 namespace {
 const char kObjectProp[] = "Kestrelbox.CWnd";
@@ -11,12 +13,19 @@ const char kObjectProp[] = "Kestrelbox.CWnd";
 
 CWnd::~CWnd()
 {
-    if (m_hWnd && ::IsWindow(m_hWnd)) {
-        // A window outliving its object would call into freed memory.
-        if (m_pfnSuper)
-            Detach();
-        else
-            ::DestroyWindow(m_hWnd);
+    // By now the derived parts of the object are gone: a window still here
+    // is let go of first, so that its last messages cannot reach them, and
+    // then destroyed if the object made it (a dialog's control belongs to
+    // the dialog). A window whose own handling of its end matters is
+    // destroyed earlier, by its owner while everything is whole: destroying
+    // a window destroys its children, while their objects, members of the
+    // owner, still live.
+    if (m_hWnd) {
+        HWND hWnd = m_hWnd;
+        bool bMade = m_bMade;
+        Detach();
+        if (bMade && ::IsWindow(hWnd))
+            ::DestroyWindow(hWnd);
     }
 }
 
@@ -33,6 +42,7 @@ void CWnd::Attach(HWND hWnd)
 
 void CWnd::Detach()
 {
+    m_bMade = false;
     if (!m_hWnd)
         return;
     ::RemovePropA(m_hWnd, kObjectProp);
@@ -46,12 +56,13 @@ void CWnd::Detach()
 LPCSTR CWnd::RegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackground, HICON hIcon)
 {
     // The name encodes the values, as the classic framework does, so equal
-    // requests share one class. The returned text lives in a small ring.
-    static char s_names[8][64];
-    static int s_next = 0;
-    char* name = s_names[s_next];
-    s_next = (s_next + 1) % 8;
-    snprintf(name, sizeof s_names[0], "Kb:%x:%p:%p:%p", nClassStyle, (void*)hCursor, (void*)hbrBackground, (void*)hIcon);
+    // requests share one class. Each name is kept for the whole run: callers
+    // hold on to the returned text, and a later registration must not
+    // overwrite it.
+    static std::set<std::string> s_names;
+    char buf[64];
+    snprintf(buf, sizeof buf, "Kb:%x:%p:%p:%p", nClassStyle, (void*)hCursor, (void*)hbrBackground, (void*)hIcon);
+    const char* name = s_names.insert(buf).first->c_str();
     HINSTANCE hInst = ::GetModuleHandleA(nullptr);
     WNDCLASSA wc;
     if (!::GetClassInfoA(hInst, name, &wc)) {
@@ -87,6 +98,8 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR pszClass, LPCSTR pszName, DWORD dwSt
         // A class with another window procedure (a system control).
         SubclassWindow(hWnd);
     }
+    if (hWnd && m_hWnd == hWnd)
+        m_bMade = true;
     return hWnd != nullptr;
 }
 

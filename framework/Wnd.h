@@ -73,4 +73,5 @@ protected:
     WNDPROC m_pfnSuper = nullptr;   // the system's procedure of a subclassed window
     const MSG* m_pCurrentMsg = nullptr;
     bool m_bDefaulted = false;      // Default() was called for the message in hand
+    bool m_bMade = false;           // made by CreateEx, so the object's end destroys it
 };

@@ -41,11 +41,7 @@ const COemTable& OemTable()
 
 CConsoleView::CConsoleView() = default;
 
-CConsoleView::~CConsoleView()
-{
-    if (m_hWnd && ::IsWindow(m_hWnd))
-        ::DestroyWindow(m_hWnd);
-}
+CConsoleView::~CConsoleView() = default;
 
 void CConsoleView::CreateTextFont(CFont& font, const char* pszFace, int nPoints, bool bItalic)
 {

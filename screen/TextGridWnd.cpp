@@ -92,11 +92,7 @@ void COffscreenDC::DeselectBitmap()
     }
 }
 
-CTextGridWnd::~CTextGridWnd()
-{
-    if (m_hWnd && ::IsWindow(m_hWnd))
-        ::DestroyWindow(m_hWnd);
-}
+CTextGridWnd::~CTextGridWnd() = default;
 
 void CTextGridWnd::GetTextRect(RECT* prc) const
 {

@@ -79,10 +79,18 @@ protected:
 };
 
 // The owning kind deletes its elements (through their virtual destructors)
-// when it is emptied or destroyed.
+// when it is emptied or destroyed. It is not usable as the plain kind: the
+// plain RemoveAll, reached through the base, would free the pages and lose
+// the elements.
 template <class T>
-class CPagedPtrOwnerList : public CPagedPtrList<T> {
+class CPagedPtrOwnerList : protected CPagedPtrList<T> {
 public:
+    using CPagedPtrList<T>::kPageWords;
+    using CPagedPtrList<T>::kPageSlots;
+    using CPagedPtrList<T>::Append;
+    using CPagedPtrList<T>::GetAt;
+    using CPagedPtrList<T>::GetCount;
+
     CPagedPtrOwnerList() = default;
     ~CPagedPtrOwnerList() override { RemoveAll(); }
 

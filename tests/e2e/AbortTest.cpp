@@ -23,8 +23,7 @@ TEST_F(AbortCommand, EscDuringLogcatPrintsAbortLineAndEndsTheRun)
     ASSERT_TRUE(Kb().WaitLamp(LampColour::Green, 10000)) << "the lamp stayed red after Esc";
 
     ScreenLines lines;
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines))
-        << Describe(lines);
+    ASSERT_TRUE(WaitExitLines(1, lines));
     EXPECT_EQ(lines[0], ">adb logcat");
     int nAbort = FindLine(lines, "!Abort command");
     EXPECT_GT(nAbort, 0) << Describe(lines);
@@ -79,7 +78,6 @@ TEST_F(HelpKey, F1WhileACommandRunsPrintsNothing)
     ASSERT_TRUE(Kb().WaitLamp(LampColour::Red, 5000));
     Kb().Press(VK_F1);
     ScreenLines lines;
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines))
-        << Describe(lines);
+    ASSERT_TRUE(WaitExitLines(1, lines));
     EXPECT_EQ(lines.size(), 2u) << Describe(lines);
 }

@@ -1,4 +1,4 @@
-#include "ClipboardText.h"
+#include "support/ClipboardText.h"
 #include "E2eTest.h"
 #include "UserInput.h"
 
@@ -10,6 +10,18 @@ protected:
         HWND hDlg = Kb().WaitForWindow("Batch of commands", 5000);
         if (hDlg && !CKestrelboxSession::WaitForeground(hDlg))
             ADD_FAILURE() << "the Batch dialog did not become the foreground window";
+        return hDlg;
+    }
+    // The dialog keeps the last batch's text: a test that needs an empty
+    // one clears it (Alt+L), whichever test ran before.
+    HWND OpenEmptyDialog()
+    {
+        HWND hDlg = OpenDialog();
+        if (hDlg) {
+            UserInput::Chord({ VK_MENU }, 'L');
+            if (!WaitEditText(hDlg, ""))
+                ADD_FAILURE() << "Clear left: " << EditText(hDlg);
+        }
         return hDlg;
     }
     static std::string EditText(HWND hDlg)
@@ -33,7 +45,7 @@ TEST_F(BatchOfCommands, PastedLinesRunInOrderEachAfterThePreviousExit)
     const std::string strBatch =
         "--sim-sleep 400 --sim-write first\\r\\n\r\n\r\n  get-state  \r\n--sim-write third\\r\\n\r\n";
     ASSERT_TRUE(PutClipboardText(strBatch));
-    HWND hDlg = OpenDialog();
+    HWND hDlg = OpenEmptyDialog();
     ASSERT_NE(hDlg, nullptr) << "Ctrl+B opened no dialog";
     UserInput::Chord({ VK_MENU }, 'P');
     ASSERT_TRUE(WaitEditText(hDlg, strBatch)) << "Paste gave: " << EditText(hDlg);
@@ -42,8 +54,7 @@ TEST_F(BatchOfCommands, PastedLinesRunInOrderEachAfterThePreviousExit)
     ASSERT_TRUE(WaitClosed(hDlg));
 
     ScreenLines lines;
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 3; }, lines))
-        << Describe(lines);
+    ASSERT_TRUE(WaitExitLines(3, lines));
     lines = WithoutServerNotes(lines);
     ASSERT_EQ(lines.size(), 9u) << Describe(lines);
     EXPECT_EQ(lines[0], ">adb --sim-sleep 400 --sim-write first\\r\\n");
@@ -63,10 +74,8 @@ TEST_F(BatchOfCommands, PastedLinesRunInOrderEachAfterThePreviousExit)
 
 TEST_F(BatchOfCommands, TextSurvivesCancelAndCancelRunsNothing)
 {
-    HWND hDlg = OpenDialog();
+    HWND hDlg = OpenEmptyDialog();
     ASSERT_NE(hDlg, nullptr);
-    UserInput::Chord({ VK_MENU }, 'L');
-    ASSERT_TRUE(WaitEditText(hDlg, ""));
     // The user clicks into the edit to type.
     RECT rc;
     ASSERT_TRUE(::GetWindowRect(::GetDlgItem(hDlg, 101), &rc));
@@ -97,10 +106,8 @@ TEST_F(BatchOfCommands, EscStopsTheRunningLineAndDropsTheRest)
 {
     const std::string strBatch = "--sim-sleep 5000\r\nget-state\r\nget-serialno\r\n";
     ASSERT_TRUE(PutClipboardText(strBatch));
-    HWND hDlg = OpenDialog();
+    HWND hDlg = OpenEmptyDialog();
     ASSERT_NE(hDlg, nullptr);
-    UserInput::Chord({ VK_MENU }, 'L');
-    ASSERT_TRUE(WaitEditText(hDlg, ""));
     UserInput::Chord({ VK_MENU }, 'P');
     ASSERT_TRUE(WaitEditText(hDlg, strBatch)) << EditText(hDlg);
     UserInput::Chord({ VK_MENU }, 'O');

@@ -12,11 +12,11 @@ TEST_F(WhileBusy, EnterKeepsTheLineAndRunsNothingUntilTheCommandEnds)
     ASSERT_TRUE(Kb().WaitLamp(LampColour::Green, 15000));
     EXPECT_EQ(Kb().CommandLineText(), "get-state");
     ScreenLines lines;
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines));
+    ASSERT_TRUE(WaitExitLines(1, lines));
     EXPECT_EQ(lines.size(), 2u) << Describe(lines);
     // Once it is green, the same Enter runs the kept line.
     Kb().Press(VK_RETURN);
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 2; }, lines));
+    ASSERT_TRUE(WaitExitLines(2, lines));
     EXPECT_EQ(lines[2], ">adb get-state") << Describe(lines);
     EXPECT_EQ(Kb().CommandLineText(), "");
 }

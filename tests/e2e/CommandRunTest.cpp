@@ -8,8 +8,7 @@ TEST_F(CommandRun, LampIsRedWhileASlowCommandRunsThenGreen)
     EXPECT_TRUE(Kb().WaitLamp(LampColour::Red, 5000)) << "the lamp never turned red";
     EXPECT_TRUE(Kb().WaitLamp(LampColour::Green, 15000)) << "the lamp did not turn green again";
     ScreenLines lines;
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines))
-        << Describe(lines);
+    ASSERT_TRUE(WaitExitLines(1, lines));
     ASSERT_EQ(lines.size(), 2u) << Describe(lines);
     EXPECT_EQ(lines[0], ">adb --sim-sleep 1500");
     ExitLineInfo info;

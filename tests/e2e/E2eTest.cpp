@@ -35,16 +35,23 @@ bool KestrelboxTest::ResetShared()
 {
     if (!Kb().BringToFront())
         return false;
-    // Esc ends whatever an earlier test left running, the command line is
-    // emptied, "exit" leaves any mode; the copy shows the line last only
-    // when nothing runs and no mark limits the copy.
+    // Esc ends whatever an earlier test left running (Enter is refused until
+    // the lamp is green), the command line is emptied, "exit" leaves any
+    // mode; the copy shows the line last only when nothing runs and no mark
+    // limits the copy. Shift+Ctrl+PgUp then empties the command history.
     Kb().Press(VK_ESCAPE);
+    if (!Kb().WaitLamp(LampColour::Green, 10000))
+        return false;
     Kb().Press(VK_HOME);
     Kb().Chord({ VK_SHIFT }, VK_END);
     Kb().Press(VK_DELETE);
     Kb().EnterLine("exit");
     ScreenLines lines;
-    return Kb().WaitForScreen([](const ScreenLines& l) { return LastTextLine(l) == ">exit"; }, lines, 10000);
+    if (!Kb().WaitForScreen([](const ScreenLines& l) { return LastTextLine(l) == ">exit"; }, lines, 10000))
+        return false;
+    // Keys are handled in order: whatever the test types next comes after.
+    Kb().Chord({ VK_SHIFT, VK_CONTROL }, VK_PRIOR);
+    return true;
 }
 
 void KestrelboxTest::SetUp()
@@ -66,13 +73,22 @@ void KestrelboxTest::SetUp()
                                                       DWORD dwMs)
 {
     Kb().EnterLine(pszLine);
-    if (Kb().WaitForScreen([&](const ScreenLines& l) { return CountExitLines(l) >= nExitLines; }, lines, dwMs))
-        return ::testing::AssertionSuccess();
-    LampColour lamp = Kb().Lamp();
-    return ::testing::AssertionFailure() << "after '" << pszLine << "' the screen did not show " << nExitLines
-                                         << " exit lines (lamp now "
-                                         << (lamp == LampColour::Red ? "red" : lamp == LampColour::Green ? "green" : "unclear")
-                                         << "); last copy:\n" << Describe(lines);
+    return WaitExitLines(nExitLines, lines, dwMs) << "after '" << pszLine << "'";
+}
+
+::testing::AssertionResult KestrelboxTest::WaitExitLines(int nExitLines, ScreenLines& lines, DWORD dwMs)
+{
+    if (!Kb().WaitForScreen([&](const ScreenLines& l) { return CountExitLines(l) >= nExitLines; }, lines, dwMs)) {
+        LampColour lamp = Kb().Lamp();
+        return ::testing::AssertionFailure()
+               << "the screen did not show " << nExitLines << " exit lines (lamp now "
+               << (lamp == LampColour::Red ? "red" : lamp == LampColour::Green ? "green" : "unclear")
+               << "); last copy:\n" << Describe(lines);
+    }
+    if (!Kb().WaitLamp(LampColour::Green, dwMs))
+        return ::testing::AssertionFailure() << "the lamp did not turn green after " << nExitLines
+                                             << " exit lines; last copy:\n" << Describe(lines);
+    return ::testing::AssertionSuccess();
 }
 
 void KestrelboxTest::EndSharedSession()

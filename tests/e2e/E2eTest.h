@@ -1,8 +1,9 @@
 #pragma once
 // The fixture of the tests that share one run of Kestrelbox.exe: starting
 // the program costs seconds under Wine, so the scenarios take turns on one
-// window. Each test begins with nothing running, the plain "adb " mode and
-// an empty screen.
+// window. Each test begins with nothing running, the plain "adb " mode, an
+// empty command history and an empty screen; the batch text and the Find
+// dialog's texts are a test's own to set.
 #include <gtest/gtest.h>
 
 #include "KestrelboxSession.h"
@@ -18,9 +19,13 @@ protected:
     CKestrelboxSession& Kb() { return *s_pSession; }
 
     // Types the line, presses Enter and waits until the screen holds
-    // nExitLines exit lines in all.
+    // nExitLines exit lines in all and the lamp is green again.
     ::testing::AssertionResult RunAndWait(const char* pszLine, int nExitLines, ScreenLines& lines,
                                           DWORD dwMs = 20000);
+    // Waits until the screen holds nExitLines exit lines in all and then for
+    // the green lamp: the exit line is printed before the busy flag clears,
+    // and a line typed in between would be refused.
+    ::testing::AssertionResult WaitExitLines(int nExitLines, ScreenLines& lines, DWORD dwMs = 20000);
 
     // The stored line shown in a visible row, read the way a user can: mark
     // that one line, copy it, and take the mark away again. Needs a screen

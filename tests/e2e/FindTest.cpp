@@ -25,6 +25,22 @@ protected:
         CScreenCapture cap;
         return cap.Grab(Kb().TextArea()) && cap.Bounds(RGB(255, 255, 255), rc);
     }
+    // Opens the Find dialog with Ctrl+F and empties its text, which shows
+    // the last search of whichever test ran before.
+    HWND OpenEmptyFind()
+    {
+        Kb().Chord({ VK_CONTROL }, 'F');
+        HWND hDlg = Kb().WaitForWindow("Find", 5000);
+        if (!hDlg || !CKestrelboxSession::WaitForeground(hDlg))
+            return nullptr;
+        Kb().Press(VK_HOME);
+        Kb().Chord({ VK_SHIFT }, VK_END);
+        Kb().Press(VK_DELETE);
+        HWND hCombo = ::GetDlgItem(hDlg, 101);
+        if (!WaitUntil([&] { return CKestrelboxSession::ControlText(hCombo).empty(); }, 5000))
+            ADD_FAILURE() << "the Find text was not emptied: " << CKestrelboxSession::ControlText(hCombo);
+        return hDlg;
+    }
     bool WaitMatchAt(const RECT& rcWant, RECT& rcSeen)
     {
         return WaitUntil([&] { return MatchRect(rcSeen) && ::EqualRect(&rcSeen, &rcWant); }, 5000);
@@ -49,10 +65,8 @@ TEST_F(FindText, CtrlFHighlightsFirstMatchInViewAndF3ShiftF3MoveBetweenMatches)
     RECT rcSeen = {};
     EXPECT_FALSE(MatchRect(rcSeen)) << "find colours before any search at " << rcSeen;
 
-    Kb().Chord({ VK_CONTROL }, 'F');
-    HWND hDlg = Kb().WaitForWindow("Find", 5000);
-    ASSERT_NE(hDlg, nullptr) << "Ctrl+F opened no Find dialog";
-    ASSERT_TRUE(CKestrelboxSession::WaitForeground(hDlg));
+    HWND hDlg = OpenEmptyFind();
+    ASSERT_NE(hDlg, nullptr) << "Ctrl+F opened no Find dialog in front";
     Kb().Type("ERR 7");
     HWND hCombo = ::GetDlgItem(hDlg, 101);
     ASSERT_TRUE(WaitUntil([&] { return CKestrelboxSession::ControlText(hCombo) == "ERR 7"; }, 5000))
@@ -80,10 +94,8 @@ TEST_F(FindText, CancelledFindDialogChangesNothing)
 {
     ScreenLines lines;
     ASSERT_TRUE(RunAndWait("--sim-interleave 3", 1, lines));
-    Kb().Chord({ VK_CONTROL }, 'F');
-    HWND hDlg = Kb().WaitForWindow("Find", 5000);
+    HWND hDlg = OpenEmptyFind();
     ASSERT_NE(hDlg, nullptr);
-    ASSERT_TRUE(CKestrelboxSession::WaitForeground(hDlg));
     Kb().Type("out");
     Kb().Press(VK_ESCAPE);
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(hDlg); }, 5000));

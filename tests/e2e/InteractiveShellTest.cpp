@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-class InteractiveShell : public KestrelboxTest {};
-
 namespace {
 
 bool EndsWithPrompt(const ScreenLines& lines)
@@ -14,11 +12,22 @@ bool EndsWithPrompt(const ScreenLines& lines)
 
 } // namespace
 
+class InteractiveShell : public KestrelboxTest {
+protected:
+    // Starts the interactive shell and waits for its prompt.
+    ::testing::AssertionResult StartShell(ScreenLines& lines)
+    {
+        Kb().EnterLine("shell");
+        if (Kb().WaitForScreen(EndsWithPrompt, lines))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "no shell prompt; the screen held:\n" << Describe(lines);
+    }
+};
+
 TEST_F(InteractiveShell, DecodesUtf8AnswersAndEndsOnExit)
 {
-    Kb().EnterLine("shell");
     ScreenLines lines;
-    ASSERT_TRUE(Kb().WaitForScreen(EndsWithPrompt, lines)) << Describe(lines);
+    ASSERT_TRUE(StartShell(lines));
     EXPECT_EQ(lines[0], ">shell");
     EXPECT_EQ(CountExitLines(lines), 0) << "the shell ended at once:\n" << Describe(lines);
     // The shell's runs are quiet: the lamp stays green and Enter is taken.
@@ -40,8 +49,7 @@ TEST_F(InteractiveShell, DecodesUtf8AnswersAndEndsOnExit)
         << Describe(lines);
 
     Kb().EnterLine("exit");
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines))
-        << Describe(lines);
+    ASSERT_TRUE(WaitExitLines(1, lines));
     int nExitEcho = FindLine(lines, ">exit");
     ExitLineInfo info;
     int nExit = FindExitLine(lines, 0, &info);
@@ -55,32 +63,27 @@ TEST_F(InteractiveShell, DecodesUtf8AnswersAndEndsOnExit)
 
 TEST_F(InteractiveShell, LocalDirStaysLocalWhileShellRuns)
 {
-    Kb().EnterLine("shell");
     ScreenLines lines;
-    ASSERT_TRUE(Kb().WaitForScreen(EndsWithPrompt, lines)) << Describe(lines);
+    ASSERT_TRUE(StartShell(lines));
     Kb().EnterLine("dir");
     // cmd's listing ends with its free-space summary line and an exit line
     // of its own run while the shell goes on.
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines))
-        << Describe(lines);
+    ASSERT_TRUE(WaitExitLines(1, lines));
     EXPECT_GE(FindLine(lines, ">dir"), 0) << Describe(lines);
     bool bFree = false;
     for (const std::string& s : lines)
         bFree = bFree || s.find("bytes free") != std::string::npos;
     EXPECT_TRUE(bFree) << "no dir listing:\n" << Describe(lines);
     Kb().EnterLine("exit");
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 2; }, lines))
-        << Describe(lines);
+    ASSERT_TRUE(WaitExitLines(2, lines));
 }
 
 TEST_F(InteractiveShell, EscAbortsTheShellAndBringsBackTheAdbMode)
 {
-    Kb().EnterLine("shell");
     ScreenLines lines;
-    ASSERT_TRUE(Kb().WaitForScreen(EndsWithPrompt, lines)) << Describe(lines);
+    ASSERT_TRUE(StartShell(lines));
     Kb().Press(VK_ESCAPE);
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines))
-        << Describe(lines);
+    ASSERT_TRUE(WaitExitLines(1, lines));
     EXPECT_GE(FindLine(lines, "!Abort shell"), 0) << Describe(lines);
     // The "exit" written to the shell is not echoed.
     EXPECT_EQ(FindLine(lines, ">exit"), -1) << Describe(lines);
@@ -91,9 +94,8 @@ TEST_F(InteractiveShell, EscAbortsTheShellAndBringsBackTheAdbMode)
 
 TEST_F(InteractiveShell, TypedLettersOutsideAsciiGoOutAsUtf8AndComeBack)
 {
-    Kb().EnterLine("shell");
     ScreenLines lines;
-    ASSERT_TRUE(Kb().WaitForScreen(EndsWithPrompt, lines)) << Describe(lines);
+    ASSERT_TRUE(StartShell(lines));
     // Typed in the Windows code page, sent to the shell as UTF-8, echoed
     // by it as UTF-8 and shown in the Windows code page again.
     Kb().EnterLine("echo Se\xF1or \xE9t\xE9");
@@ -102,15 +104,13 @@ TEST_F(InteractiveShell, TypedLettersOutsideAsciiGoOutAsUtf8AndComeBack)
         << Describe(lines);
     EXPECT_GE(FindLine(lines, ">echo " + strBack), 0) << Describe(lines);
     Kb().EnterLine("exit");
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines))
-        << Describe(lines);
+    ASSERT_TRUE(WaitExitLines(1, lines));
 }
 
 TEST_F(InteractiveShell, EscEndsAShellThatStoppedReadingItsInput)
 {
-    Kb().EnterLine("shell");
     ScreenLines lines;
-    ASSERT_TRUE(Kb().WaitForScreen(EndsWithPrompt, lines)) << Describe(lines);
+    ASSERT_TRUE(StartShell(lines));
     // The shell waits without reading its input; lines typed meanwhile
     // fill its 2048-byte input pipe twice over.
     Kb().EnterLine("sleep 600");
@@ -124,8 +124,7 @@ TEST_F(InteractiveShell, EscEndsAShellThatStoppedReadingItsInput)
         << Describe(lines);
 
     Kb().Press(VK_ESCAPE);
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return CountExitLines(l) >= 1; }, lines, 10000))
-        << Describe(lines);
+    ASSERT_TRUE(WaitExitLines(1, lines, 10000));
     EXPECT_GE(FindLine(lines, "!Abort shell"), 0) << Describe(lines);
     ExitLineInfo info;
     FindExitLine(lines, 0, &info);

@@ -3,7 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "ClipboardText.h"
+#include "../support/AdbSim.h"
+#include "../support/ClipboardText.h"
 #include "ScreenCapture.h"
 #include "UserInput.h"
 
@@ -14,52 +15,7 @@ const DWORD kStartTimeoutMs = 60000;
 const DWORD kCopyTimeoutMs = 1000;
 // The adb imitation's background server ends soon after the program's
 // last use, so that nothing of a test outlives it for long.
-const char kServerIdle[] = "ADBSIM_IDLE_MS=3000";
-
-std::string ModuleDir()
-{
-    char sz[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameA(nullptr, sz, MAX_PATH);
-    std::string s(sz, n);
-    size_t nSlash = s.rfind('\\');
-    return nSlash == std::string::npos ? std::string(".") : s.substr(0, nSlash);
-}
-
-bool NameIs(const char* pszEntry, const char* pszName)
-{
-    size_t n = std::strlen(pszName);
-    return _strnicmp(pszEntry, pszName, n) == 0 && pszEntry[n] == '=';
-}
-
-// This process's environment with the adb imitation's folder first on PATH.
-std::vector<char> MakeEnvironment(const std::string& strAdbDir)
-{
-    std::vector<char> block;
-    bool bHavePath = false;
-    char* pEnv = ::GetEnvironmentStringsA();
-    for (const char* p = pEnv; p && *p; p += std::strlen(p) + 1) {
-        std::string entry(p);
-        if (NameIs(p, "PATH")) {
-            entry = "PATH=" + strAdbDir + ";" + entry.substr(5);
-            bHavePath = true;
-        } else if (NameIs(p, "ADBSIM_IDLE_MS")) {
-            continue;
-        }
-        block.insert(block.end(), entry.begin(), entry.end());
-        block.push_back(0);
-    }
-    if (pEnv)
-        ::FreeEnvironmentStringsA(pEnv);
-    std::string extra[] = { bHavePath ? std::string() : "PATH=" + strAdbDir, kServerIdle };
-    for (const std::string& e : extra) {
-        if (e.empty())
-            continue;
-        block.insert(block.end(), e.begin(), e.end());
-        block.push_back(0);
-    }
-    block.push_back(0);
-    return block;
-}
+const char kServerIdleMs[] = "3000";
 
 struct FindCtx {
     DWORD dwPid;
@@ -102,18 +58,6 @@ BOOL CALLBACK ChildProc(HWND hWnd, LPARAM lParam)
 
 } // namespace
 
-bool WaitUntil(const std::function<bool()>& pred, DWORD dwMs)
-{
-    DWORD dwStart = ::GetTickCount();
-    for (;;) {
-        if (pred())
-            return true;
-        if (::GetTickCount() - dwStart > dwMs)
-            return false;
-        ::Sleep(15);
-    }
-}
-
 CKestrelboxSession::~CKestrelboxSession()
 {
     Kill();
@@ -123,13 +67,13 @@ CKestrelboxSession::~CKestrelboxSession()
 
 std::string CKestrelboxSession::AdbPath()
 {
-    return ModuleDir() + "\\adbsim\\adb.exe";
+    return AdbSimPath();
 }
 
 bool CKestrelboxSession::Start(std::string& strError)
 {
-    std::string strDir = ModuleDir();
-    std::string strExe = strDir + "\\Kestrelbox.exe";
+    std::string strDir = ProgramFolder();
+    std::string strExe = strDir + "Kestrelbox.exe";
     if (::GetFileAttributesA(strExe.c_str()) == INVALID_FILE_ATTRIBUTES ||
         ::GetFileAttributesA(AdbPath().c_str()) == INVALID_FILE_ATTRIBUTES) {
         strError = "Kestrelbox.exe or adbsim\\adb.exe missing beside the test program in " + strDir;
@@ -145,7 +89,7 @@ bool CKestrelboxSession::Start(std::string& strError)
         return false;
     }
 
-    std::vector<char> env = MakeEnvironment(strDir + "\\adbsim");
+    std::vector<char> env = EnvironmentBlock({ { "ADBSIM_IDLE_MS", kServerIdleMs } }, true);
     std::string cmd = "\"" + strExe + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
@@ -366,14 +310,19 @@ POINT CKestrelboxSession::CellPoint(int nRow, int nColumn) const
     return pt;
 }
 
-int CKestrelboxSession::RowInk(int nRow) const
+bool CKestrelboxSession::GrabRow(int nRow, CScreenCapture& cap) const
 {
     RECT rc = TextArea();
     SIZE cell = CharCell();
     rc.top += nRow * cell.cy;
     rc.bottom = rc.top + cell.cy;
+    return cap.Grab(rc);
+}
+
+int CKestrelboxSession::RowInk(int nRow) const
+{
     CScreenCapture cap;
-    if (!cap.Grab(rc))
+    if (!GrabRow(nRow, cap))
         return -1;
     RECT all = { 0, 0, cap.Width(), cap.Height() };
     return cap.Width() * cap.Height() - cap.Count(all, RGB(0, 0, 0));

@@ -10,7 +10,10 @@
 #include <initializer_list>
 #include <string>
 
+#include "../support/Wait.h"
 #include "ScreenText.h"
+
+class CScreenCapture;
 
 enum class LampColour { Unknown, Red, Green };
 
@@ -78,6 +81,8 @@ public:
     // How many pixels of a visible row of the text area differ from the
     // screen's black background.
     int RowInk(int nRow) const;
+    // Copies a visible row of the text area from the screen.
+    bool GrabRow(int nRow, CScreenCapture& cap) const;
     // How many pixels of the prompt strip differ from the panel's face
     // colour: a longer prompt has more.
     int PromptInk() const;
@@ -112,6 +117,3 @@ private:
     ScreenLines m_startup;
     int m_nCopies = 0;
 };
-
-// Waits until pred holds, checking every few milliseconds.
-bool WaitUntil(const std::function<bool()>& pred, DWORD dwMs);

@@ -7,12 +7,8 @@ protected:
     // Pixels of the marked background in a visible row.
     int MarkedPixels(int nRow)
     {
-        RECT rc = Kb().TextArea();
-        SIZE cell = CKestrelboxSession::CharCell();
-        rc.top += nRow * cell.cy;
-        rc.bottom = rc.top + cell.cy;
         CScreenCapture cap;
-        if (!cap.Grab(rc))
+        if (!Kb().GrabRow(nRow, cap))
             return -1;
         RECT all = { 0, 0, cap.Width(), cap.Height() };
         return cap.Count(all, RGB(0x3F, 0x3F, 0x3F));

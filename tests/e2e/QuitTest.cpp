@@ -90,7 +90,7 @@ TEST_F(QuitConfirmation, AsksWhileLogcatRunsCancelKeepsItOkEndsCleanly)
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(hBox); }, 5000));
 
     // Cancel: the window stays and logcat goes on.
-    EXPECT_FALSE(m_kb.WaitExit(500)) << "Cancel ended the program";
+    EXPECT_FALSE(m_kb.WaitExit(kQuietMs)) << "Cancel ended the program";
     EXPECT_TRUE(::IsWindowVisible(m_kb.MainWnd()));
     EXPECT_EQ(m_kb.Lamp(), LampColour::Red);
     // Each log line carries its time, so the screen keeps changing while

@@ -1,5 +1,7 @@
 #include "ScreenCapture.h"
 
+#include "../support/Wait.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -114,13 +116,7 @@ bool RunImport(const std::string& strUnixPath, const std::string& strDosPath)
         return false;
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
-    DWORD dwStart = ::GetTickCount();
-    while (!FileExists(strDosPath)) {
-        if (::GetTickCount() - dwStart > 30000)
-            return false;
-        ::Sleep(20);
-    }
-    return true;
+    return WaitUntil([&] { return FileExists(strDosPath); }, 30000);
 }
 
 // A plain .bmp of the screen, for when ImageMagick cannot be started.

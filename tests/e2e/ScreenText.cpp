@@ -2,19 +2,11 @@
 
 #include <cstdlib>
 
+#include "../support/SplitText.h"
+
 ScreenLines SplitScreenText(const std::string& strText)
 {
-    ScreenLines lines;
-    size_t nStart = 0;
-    for (;;) {
-        size_t nCr = strText.find('\r', nStart);
-        if (nCr == std::string::npos) {
-            lines.push_back(strText.substr(nStart));
-            return lines;
-        }
-        lines.push_back(strText.substr(nStart, nCr - nStart));
-        nStart = nCr + 1;
-    }
+    return SplitText(strText, "\r");
 }
 
 bool ParseExitLine(const std::string& strLine, ExitLineInfo& info)

@@ -1,5 +1,7 @@
 #include "UserInput.h"
 
+#include "../support/Wait.h"
+
 #include <cstdlib>
 #include <vector>
 
@@ -136,17 +138,21 @@ bool MoveMouse(POINT pt)
     Send(in);
     // Wait until the pointer rests there, so that hover effects and the
     // next events start from the right place.
-    DWORD dwStart = ::GetTickCount();
-    int nSeen = 0;
-    while (nSeen < 2) {
+    bool bThere = false;
+    DWORD dwSince = 0;
+    return WaitUntil([&] {
         POINT now = {};
         ::GetCursorPos(&now);
-        nSeen = (std::abs(now.x - pt.x) <= 1 && std::abs(now.y - pt.y) <= 1) ? nSeen + 1 : 0;
-        if (::GetTickCount() - dwStart > 2000)
+        if (std::abs(now.x - pt.x) > 1 || std::abs(now.y - pt.y) > 1) {
+            bThere = false;
             return false;
-        ::Sleep(10);
-    }
-    return true;
+        }
+        if (!bThere) {
+            bThere = true;
+            dwSince = ::GetTickCount();
+        }
+        return ::GetTickCount() - dwSince >= 10;
+    }, 2000);
 }
 
 void MiddleClick(POINT pt, bool bWithCtrl)

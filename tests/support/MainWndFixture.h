@@ -16,67 +16,11 @@
 #include "app/MainWnd.h"
 #include "framework/WinApp.h"
 #include "settings/AppConfig.h"
+#include "support/AdbSim.h"
+#include "support/ClipboardText.h"
+#include "support/StoreLines.h"
 #include "support/TestWindows.h"
-
-// The folder of the adb imitation, built beside the test program, ending in
-// a backslash.
-inline std::string AdbSimFolder()
-{
-    char exe[MAX_PATH];
-    DWORD n = ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string dir(exe, n < MAX_PATH ? n : 0);
-    return dir.substr(0, dir.find_last_of('\\') + 1) + "adbsim\\";
-}
-
-// Puts the adb imitation first on this process's search path, once.
-inline void PutAdbImitationOnPath()
-{
-    std::string dir = AdbSimFolder();
-    dir.pop_back();
-    std::vector<char> path(32768);
-    DWORD m = ::GetEnvironmentVariableA("PATH", path.data(), DWORD(path.size()));
-    std::string now(path.data(), m < path.size() ? m : 0);
-    if (now.compare(0, dir.size() + 1, dir + ";") != 0)
-        ::SetEnvironmentVariableA("PATH", (dir + ";" + now).c_str());
-}
-
-// Handles this thread's messages as the program's loop does (pre-translation
-// first) until pred() holds or dwTimeout ms pass.
-inline bool PumpKeysUntil(const std::function<bool()>& pred, DWORD dwTimeout = 10000)
-{
-    DWORD start = ::GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (CWinApp::WalkPreTranslate(&msg))
-                continue;
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-        if (pred())
-            return true;
-        if (::GetTickCount() - start > dwTimeout)
-            return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
-
-inline void PumpKeysPending()
-{
-    PumpKeysUntil([] { return true; }, 0);
-}
-
-// Polls from any thread until pred() holds or dwTimeout ms pass.
-inline bool WaitFor(const std::function<bool()>& pred, DWORD dwTimeout = 10000)
-{
-    DWORD start = ::GetTickCount();
-    while (!pred()) {
-        if (::GetTickCount() - start > dwTimeout)
-            return false;
-        ::Sleep(2);
-    }
-    return true;
-}
+#include "support/Wait.h"
 
 // Works a modal dialog from a second thread: waits until a dialog with the
 // caption exists (and is not hNot), then calls fn with it. The test thread
@@ -88,7 +32,7 @@ public:
     {
         m_thread = std::thread([this, fn, hNot] {
             HWND h = nullptr;
-            if (WaitFor([&] {
+            if (WaitUntil([&] {
                     h = ::FindWindowA("#32770", m_strCaption.c_str());
                     return m_bStop || (h && h != hNot && ::IsWindowVisible(h));
                 }) && !m_bStop) {
@@ -127,7 +71,7 @@ public:
         return ::SendMessageA(::GetDlgItem(hDlg, nId), BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
     // Waits until the dialog window has gone.
-    static bool WaitGone(HWND hDlg) { return WaitFor([hDlg] { return !::IsWindow(hDlg); }); }
+    static bool WaitGone(HWND hDlg) { return WaitUntil([hDlg] { return !::IsWindow(hDlg); }); }
 
     std::atomic<bool> m_bDone{ false };
 
@@ -137,45 +81,6 @@ private:
     std::atomic<HWND> m_hDlg{ nullptr };
     std::thread m_thread;
 };
-
-// The raw bytes of the clipboard's CF_TEXT up to its terminating zero, and
-// whether that zero lies inside the block.
-inline bool ClipboardBytes(std::string& out)
-{
-    out.clear();
-    if (!::OpenClipboard(nullptr))
-        return false;
-    bool ok = false;
-    HANDLE h = ::GetClipboardData(CF_TEXT);
-    if (h) {
-        const char* p = static_cast<const char*>(::GlobalLock(h));
-        if (p) {
-            size_t cap = ::GlobalSize(h);
-            size_t len = strnlen(p, cap);
-            out.assign(p, len);
-            ok = len < cap;
-            ::GlobalUnlock(h);
-        }
-    }
-    ::CloseClipboard();
-    return ok;
-}
-
-inline void PutOnClipboard(const char* psz)
-{
-    size_t n = strlen(psz) + 1;
-    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, n);
-    memcpy(::GlobalLock(h), psz, n);
-    ::GlobalUnlock(h);
-    if (::OpenClipboard(nullptr)) {
-        ::EmptyClipboard();
-        if (!::SetClipboardData(CF_TEXT, h))
-            ::GlobalFree(h);
-        ::CloseClipboard();
-    } else {
-        ::GlobalFree(h);
-    }
-}
 
 // A shown main window with the adb imitation on the path, its first show
 // already spent and run numbers from 0.
@@ -226,14 +131,7 @@ protected:
         Press(VK_RETURN);
     }
 
-    std::vector<std::string> Lines()
-    {
-        CSingleLock lock(main.m_view.m_lock);
-        std::vector<std::string> out;
-        for (const char* p = main.m_view.m_store.NextLine(nullptr); p; p = main.m_view.m_store.NextLine(p))
-            out.emplace_back(p);
-        return out;
-    }
+    std::vector<std::string> Lines() { return ViewLines(main.m_view); }
 
     int IndexOfLine(const std::string& s)
     {

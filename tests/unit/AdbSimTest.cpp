@@ -12,20 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "support/AdbSim.h"
+#include "support/Wait.h"
+
 namespace {
 
-typedef std::vector<std::pair<std::string, std::string>> EnvOverrides;
-
 const DWORD kRunBoundMs = 15000;
-
-std::string AdbPath()
-{
-    char szPath[MAX_PATH];
-    DWORD n = GetModuleFileNameA(NULL, szPath, sizeof(szPath));
-    std::string strPath(szPath, n < sizeof(szPath) ? n : 0);
-    size_t nSlash = strPath.find_last_of("\\/");
-    return strPath.substr(0, nSlash + 1) + "adbsim\\adb.exe";
-}
 
 // A port of this test process's own, so that servers started here never
 // meet those of other programs running adb.exe at the same time.
@@ -48,49 +40,9 @@ bool ServerRunning()
     return true;
 }
 
-bool WaitUntil(bool (*pTest)(), DWORD nBoundMs)
-{
-    DWORD nStart = GetTickCount();
-    while (!pTest())
-    {
-        if (GetTickCount() - nStart > nBoundMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
-}
-
 bool ServerGone()
 {
     return !ServerRunning();
-}
-
-// The current environment with some variables replaced or added.
-std::vector<char> MakeEnvironment(const EnvOverrides& overrides)
-{
-    std::vector<char> block;
-    char* pEnv = GetEnvironmentStringsA();
-    for (const char* p = pEnv; p != NULL && *p != '\0'; p += strlen(p) + 1)
-    {
-        std::string strEntry(p);
-        bool bReplaced = false;
-        for (const auto& kv : overrides)
-            if (strEntry.size() > kv.first.size() && strEntry[kv.first.size()] == '=' &&
-                CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, strEntry.c_str(), static_cast<int>(kv.first.size()),
-                               kv.first.c_str(), static_cast<int>(kv.first.size())) == CSTR_EQUAL)
-                bReplaced = true;
-        if (!bReplaced)
-            block.insert(block.end(), strEntry.c_str(), strEntry.c_str() + strEntry.size() + 1);
-    }
-    if (pEnv != NULL)
-        FreeEnvironmentStringsA(pEnv);
-    for (const auto& kv : overrides)
-    {
-        std::string strEntry = kv.first + "=" + kv.second;
-        block.insert(block.end(), strEntry.c_str(), strEntry.c_str() + strEntry.size() + 1);
-    }
-    block.push_back('\0');
-    return block;
 }
 
 // One run of adb.exe. Like Kestrelbox's runner, the run ends when the child
@@ -149,10 +101,10 @@ void RunAdb(AdbRun& run, const std::string& strArgs, const std::string& strInput
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof(pi));
 
-    std::string strCmd = "\"" + AdbPath() + "\" " + strArgs;
+    std::string strCmd = AdbSimCommand(strArgs);
     std::vector<char> cmd(strCmd.begin(), strCmd.end());
     cmd.push_back('\0');
-    std::vector<char> env = MakeEnvironment({{"ADBSIM_IDLE_MS", strIdleMs}, {"ANDROID_ADB_SERVER_PORT", TestPort()}});
+    std::vector<char> env = EnvironmentBlock({{"ADBSIM_IDLE_MS", strIdleMs}, {"ANDROID_ADB_SERVER_PORT", TestPort()}}, false);
 
     DWORD nStart = GetTickCount();
     // Under Wine, a CREATE_NO_WINDOW child killed early in its start can leave
@@ -200,24 +152,35 @@ void RunAdb(AdbRun& run, const std::string& strArgs, const std::string& strInput
     CloseHandle(pi.hThread);
 }
 
+// The run ended by itself with the exit code and exactly the output given.
+::testing::AssertionResult Answered(const AdbRun& run, DWORD nCode, const std::string& strOutput)
+{
+    if (!run.bEnded)
+        return ::testing::AssertionFailure() << "the run did not end; its output: "
+                                             << ::testing::PrintToString(run.strOutput);
+    if (run.nExitCode != nCode || run.strOutput != strOutput)
+        return ::testing::AssertionFailure() << "exit code " << run.nExitCode << " and output "
+                                             << ::testing::PrintToString(run.strOutput) << "; wanted " << nCode
+                                             << " and " << ::testing::PrintToString(strOutput);
+    return ::testing::AssertionSuccess();
+}
+
 // True once the pipe's last writer has gone; waits at most nBoundMs.
 bool WaitForPipeEnd(HANDLE hRead, DWORD nBoundMs)
 {
-    DWORD nStart = GetTickCount();
-    for (;;)
-    {
+    bool bEnded = false;
+    WaitUntil([&] {
         DWORD nAvail = 0;
         if (!PeekNamedPipe(hRead, NULL, 0, NULL, &nAvail, NULL))
-            return GetLastError() == ERROR_BROKEN_PIPE;
-        if (nAvail > 0)
         {
-            std::string strIgnored;
-            ReadWaiting(hRead, strIgnored);
+            bEnded = GetLastError() == ERROR_BROKEN_PIPE;
+            return true;
         }
-        if (GetTickCount() - nStart > nBoundMs)
-            return false;
-        Sleep(10);
-    }
+        std::string strIgnored;
+        ReadWaiting(hRead, strIgnored);
+        return false;
+    }, nBoundMs);
+    return bEnded;
 }
 
 bool PipeStillOpen(HANDLE hRead)
@@ -242,9 +205,7 @@ protected:
             return;
         AdbRun run;
         RunAdb(run, "kill-server");
-        ASSERT_TRUE(run.bEnded);
-        EXPECT_EQ(run.nExitCode, 0u);
-        EXPECT_EQ(run.strOutput, "");
+        EXPECT_TRUE(Answered(run, 0u, ""));
         EXPECT_FALSE(ServerRunning());
     }
 
@@ -261,12 +222,10 @@ TEST_F(AdbSimTest, VersionPrintsThreeLinesWithOwnPath)
 {
     AdbRun run;
     RunAdb(run, "version");
-    ASSERT_TRUE(run.bEnded);
-    EXPECT_EQ(run.nExitCode, 0u);
-    EXPECT_EQ(run.strOutput, "Android Debug Bridge version 1.0.41\r\n"
+    EXPECT_TRUE(Answered(run, 0u, "Android Debug Bridge version 1.0.41\r\n"
                              "Version 29.0.6-adbsim\r\n"
                              "Installed as " +
-                                 AdbPath() + "\r\n");
+                                 AdbSimPath() + "\r\n"));
 }
 
 TEST_F(AdbSimTest, SimWriteEscapesAreByteExact)
@@ -327,8 +286,7 @@ TEST_F(AdbSimTest, SimExitGivesTheWholeCodeAndTheLastOneCounts)
 
     AdbRun last;
     RunAdb(last, "--sim-exit 7 --sim-write x --sim-exit 10000");
-    EXPECT_EQ(last.nExitCode, 10000u);
-    EXPECT_EQ(last.strOutput, "x");
+    EXPECT_TRUE(Answered(last, 10000u, "x"));
 }
 
 TEST_F(AdbSimTest, SimBytesWritesExactCountOfPattern)
@@ -362,9 +320,7 @@ TEST_F(AdbSimTest, EchoStdinStripsCrAndStopsAtQuit)
 {
     AdbRun run;
     RunAdb(run, "--sim-echo-stdin --sim-write done", "one\r\n\r\ntwo \nquit\nnever\n");
-    ASSERT_TRUE(run.bEnded);
-    EXPECT_EQ(run.nExitCode, 0u);
-    EXPECT_EQ(run.strOutput, "got: one\ngot: \ngot: two \ndone");
+    EXPECT_TRUE(Answered(run, 0u, "got: one\ngot: \ngot: two \ndone"));
 }
 
 TEST_F(AdbSimTest, EchoStdinTakesLastLineWithoutLineFeed)
@@ -391,21 +347,17 @@ TEST_F(AdbSimTest, DevicesListsOneDeviceAndEndsWithEmptyLine)
 {
     AdbRun run;
     RunAdb(run, "devices");
-    ASSERT_TRUE(run.bEnded);
-    EXPECT_EQ(run.nExitCode, 0u);
-    EXPECT_EQ(run.strOutput, DaemonLines() + "List of devices attached\r\nemulator-5554\tdevice\r\n\r\n");
+    EXPECT_TRUE(Answered(run, 0u, DaemonLines() + "List of devices attached\r\nemulator-5554\tdevice\r\n\r\n"));
 }
 
 TEST_F(AdbSimTest, DevicesLongFormNamesProductModelDeviceAndTransport)
 {
     AdbRun run;
     RunAdb(run, "devices -l");
-    ASSERT_TRUE(run.bEnded);
-    EXPECT_EQ(run.nExitCode, 0u);
-    EXPECT_EQ(run.strOutput, DaemonLines() +
+    EXPECT_TRUE(Answered(run, 0u, DaemonLines() +
                                  "List of devices attached\r\n"
                                  "emulator-5554          device product:sdk_gphone64_x86_64 "
-                                 "model:sdk_gphone64_x86_64 device:emulator64_x86_64 transport_id:1\r\n\r\n");
+                                 "model:sdk_gphone64_x86_64 device:emulator64_x86_64 transport_id:1\r\n\r\n"));
 }
 
 TEST_F(AdbSimTest, FirstServerCommandAnnouncesDaemonAndSecondDoesNot)
@@ -421,9 +373,7 @@ TEST_F(AdbSimTest, FirstServerCommandAnnouncesDaemonAndSecondDoesNot)
 
     AdbRun second;
     RunAdb(second, "get-state");
-    ASSERT_TRUE(second.bEnded);
-    EXPECT_EQ(second.nExitCode, 0u);
-    EXPECT_EQ(second.strOutput, "device\r\n");
+    EXPECT_TRUE(Answered(second, 0u, "device\r\n"));
 }
 
 TEST_F(AdbSimTest, VersionNeedsNoServer)
@@ -444,8 +394,7 @@ TEST_F(AdbSimTest, KillServerStopsItAndTheNextCommandStartsAnother)
 
     AdbRun kill;
     RunAdb(kill, "kill-server");
-    EXPECT_EQ(kill.nExitCode, 0u);
-    EXPECT_EQ(kill.strOutput, "");
+    EXPECT_TRUE(Answered(kill, 0u, ""));
     EXPECT_FALSE(ServerRunning());
     // Its hold on the first run's pipe went with it.
     EXPECT_TRUE(WaitForPipeEnd(start.hOutput, 5000));
@@ -490,9 +439,7 @@ TEST_F(AdbSimTest, UnknownCommandFailsWithTextAndStartsNoServer)
 {
     AdbRun run;
     RunAdb(run, "frobnicate --now");
-    ASSERT_TRUE(run.bEnded);
-    EXPECT_EQ(run.nExitCode, 1u);
-    EXPECT_EQ(run.strOutput, "adb: unknown command frobnicate\r\n");
+    EXPECT_TRUE(Answered(run, 1u, "adb: unknown command frobnicate\r\n"));
     EXPECT_FALSE(ServerRunning());
 }
 
@@ -500,9 +447,7 @@ TEST_F(AdbSimTest, ShellUnknownCommandGivesNotFoundAnd127)
 {
     AdbRun run;
     RunAdb(run, "shell nosuchtool -x");
-    ASSERT_TRUE(run.bEnded);
-    EXPECT_EQ(run.nExitCode, 127u);
-    EXPECT_EQ(run.strOutput, DaemonLines() + "/system/bin/sh: nosuchtool: inaccessible or not found\n");
+    EXPECT_TRUE(Answered(run, 127u, DaemonLines() + "/system/bin/sh: nosuchtool: inaccessible or not found\n"));
 }
 
 TEST_F(AdbSimTest, ShellPackageManagerListsAndFindsPackages)
@@ -519,13 +464,11 @@ TEST_F(AdbSimTest, ShellPackageManagerListsAndFindsPackages)
 
     AdbRun path;
     RunAdb(path, "shell pm path com.android.settings");
-    EXPECT_EQ(path.nExitCode, 0u);
-    EXPECT_EQ(path.strOutput, "package:/system/priv-app/Settings/Settings.apk\n");
+    EXPECT_TRUE(Answered(path, 0u, "package:/system/priv-app/Settings/Settings.apk\n"));
 
     AdbRun missing;
     RunAdb(missing, "shell pm path com.nowhere");
-    EXPECT_EQ(missing.nExitCode, 1u);
-    EXPECT_EQ(missing.strOutput, "");
+    EXPECT_TRUE(Answered(missing, 1u, ""));
 }
 
 TEST_F(AdbSimTest, InteractiveShellAnswersDeviceNameInUtf8)
@@ -535,9 +478,7 @@ TEST_F(AdbSimTest, InteractiveShellAnswersDeviceNameInUtf8)
 
     AdbRun run;
     RunAdb(run, "shell ", "getprop persist.sys.device_name\r\nexit\r\n");
-    ASSERT_TRUE(run.bEnded);
-    EXPECT_EQ(run.nExitCode, 0u);
-    EXPECT_EQ(run.strOutput, std::string(kPrompt) + "Caf\xC3\xA9 \xC3\x91" "and\xC3\xBA\r\n" + kPrompt);
+    EXPECT_TRUE(Answered(run, 0u, std::string(kPrompt) + "Caf\xC3\xA9 \xC3\x91" "and\xC3\xBA\r\n" + kPrompt));
 }
 
 TEST_F(AdbSimTest, InteractiveShellShowsFailedStatusAndEndsAtEndOfInput)

@@ -26,7 +26,7 @@ std::string EditOf(HWND hDlg)
 
 bool WaitEditText(HWND hDlg, const std::string& s)
 {
-    return WaitFor([&] { return EditOf(hDlg) == s; });
+    return WaitUntil([&] { return EditOf(hDlg) == s; });
 }
 
 class BatchDialog : public MainWndFixture {
@@ -117,7 +117,7 @@ TEST_F(BatchDialog, ButtonsStayInOneRowAndTheEditFillsTheRestAtAnySize)
 
 TEST_F(BatchDialog, ClearEmptiesTheEditAndPasteInsertsAtTheCaret)
 {
-    PutOnClipboard("pasted\r\ntext");
+    PutClipboardText("pasted\r\ntext");
     bool bCleared = false, bPasted = false;
     std::string pasted;
     Open([&](HWND h) {

@@ -218,6 +218,21 @@ TEST_F(CommandLine, ScrollingKeysReachTheScreen)
     EXPECT_EQ(bar.m_nPos, nEnd);
 }
 
+TEST_F(CommandLine, NewCommandFollowsTheNewestLineAgainAfterScrollingUp)
+{
+    FillScreen(300);
+    CGridScrollBar& bar = main.m_view.m_vBar;
+    Press(VK_HOME, true);
+    ASSERT_EQ(bar.m_nPos, 0);
+    ASSERT_FALSE(main.m_view.m_bFollow);
+    Run("--sim-write done\\r\\n", 0);
+    ::RedrawWindow(main.m_view.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_TRUE(main.m_view.m_bFollow);
+    const int nLines = int(Lines().size());
+    ASSERT_GT(nLines, 300);
+    EXPECT_EQ(bar.m_nPos, nLines - bar.m_nPage) << "the screen stayed where the user had scrolled";
+}
+
 TEST_F(CommandLine, CtrlBWhileACommandRunsOpensNoDialog)
 {
     Type("--sim-sleep 20000");

@@ -7,16 +7,9 @@
 #include <vector>
 
 #include "screen/ConsoleView.h"
+#include "support/StoreLines.h"
 
 namespace {
-
-std::vector<std::string> Lines(CConsoleView& view)
-{
-    std::vector<std::string> out;
-    for (const char* p = view.m_store.NextLine(nullptr); p; p = view.m_store.NextLine(p))
-        out.emplace_back(p);
-    return out;
-}
 
 class ConsoleViewPrint : public ::testing::Test {
 protected:
@@ -30,19 +23,19 @@ TEST_F(ConsoleViewPrint, PutsTheCurrentCodeInFrontOfPlainText)
     view.Print("hello");
     view.Print("\x01" "err");
     view.Print("");
-    EXPECT_EQ(Lines(view), (std::vector<std::string>{ "\x02hello", "\x01" "err", "" }));
+    EXPECT_EQ(StoreLines(view.m_store), (std::vector<std::string>{ "\x02hello", "\x01" "err", "" }));
 }
 
 TEST_F(ConsoleViewPrint, LetterAbove127IsPlainTextNotACode)
 {
     view.m_nCode = CODE_INFO;
     view.Print("\xC8x");
-    ASSERT_EQ(Lines(view).size(), 1u);
-    EXPECT_EQ(Lines(view)[0][0], CODE_INFO);
+    ASSERT_EQ(StoreLines(view.m_store).size(), 1u);
+    EXPECT_EQ(StoreLines(view.m_store)[0][0], CODE_INFO);
     view.m_nCode = 0;
     view.m_bContinueLine = true;
     view.Print("\xC8");
-    EXPECT_EQ(Lines(view).size(), 1u) << "a letter of the code page continues the line";
+    EXPECT_EQ(StoreLines(view.m_store).size(), 1u) << "a letter of the code page continues the line";
 }
 
 TEST_F(ConsoleViewPrint, ContinuationJoinsPlainTextButNotCodedText)
@@ -55,7 +48,7 @@ TEST_F(ConsoleViewPrint, ContinuationJoinsPlainTextButNotCodedText)
     view.Print("\x03" "cmd");
     view.m_bContinueLine = true;
     view.Print("x");
-    EXPECT_EQ(Lines(view), (std::vector<std::string>{ "abcd", "\x03" "cmdx" }));
+    EXPECT_EQ(StoreLines(view.m_store), (std::vector<std::string>{ "abcd", "\x03" "cmdx" }));
 }
 
 TEST_F(ConsoleViewPrint, RunsOutputIsContinuedOnlyByTheSameRun)
@@ -72,7 +65,7 @@ TEST_F(ConsoleViewPrint, RunsOutputIsContinuedOnlyByTheSameRun)
     view.PrintOutput(&runA, "pwd", false);
     view.PrintOutput(&runA, "$ ", true);
     view.Print("echo");
-    EXPECT_EQ(Lines(view), (std::vector<std::string>{ "hello", "$ ", "other", "ls", "$ ", "", "pwd", "$ ", "echo" }));
+    EXPECT_EQ(StoreLines(view.m_store), (std::vector<std::string>{ "hello", "$ ", "other", "ls", "$ ", "", "pwd", "$ ", "echo" }));
     EXPECT_FALSE(view.m_bContinueLine);
 }
 
@@ -89,7 +82,7 @@ TEST_F(ConsoleViewPrint, TwoRunsPrintingAtOnceNeverJoinEachOthersLines)
     std::thread a(work, &runA, "a"), b(work, &runB, "b");
     a.join();
     b.join();
-    for (const std::string& s : Lines(view))
+    for (const std::string& s : StoreLines(view.m_store))
         ASSERT_TRUE(s.find_first_not_of('a') == std::string::npos || s.find_first_not_of('b') == std::string::npos)
             << s;
 }
@@ -101,14 +94,14 @@ TEST_F(ConsoleViewPrint, ContinuationIsClearedEvenWhenTheTextCannotBeStored)
     view.m_bContinueLine = true;
     view.Print("far too long for the store");
     EXPECT_FALSE(view.m_bContinueLine);
-    EXPECT_EQ(Lines(view), (std::vector<std::string>{ "ab" }));
+    EXPECT_EQ(StoreLines(view.m_store), (std::vector<std::string>{ "ab" }));
 }
 
 TEST_F(ConsoleViewPrint, BackspaceTakesBackBytesAcrossLines)
 {
     view.Print("ab");
     view.Print("\b\bx");
-    EXPECT_EQ(Lines(view), (std::vector<std::string>{ "ax" }));
+    EXPECT_EQ(StoreLines(view.m_store), (std::vector<std::string>{ "ax" }));
 }
 
 TEST_F(ConsoleViewPrint, ConvertsOemLettersToTheWindowsCodePage)
@@ -118,7 +111,7 @@ TEST_F(ConsoleViewPrint, ConvertsOemLettersToTheWindowsCodePage)
     ASSERT_EQ(GetOEMCP(), 437u);
     ASSERT_EQ(GetACP(), 1252u);
     view.Print("\x01" "caf\x82");
-    EXPECT_EQ(Lines(view), (std::vector<std::string>{ "\x01" "caf\xE9" }));
+    EXPECT_EQ(StoreLines(view.m_store), (std::vector<std::string>{ "\x01" "caf\xE9" }));
 }
 
 TEST_F(ConsoleViewPrint, EveryByteIsStoredAsOemToCharAConvertsIt)
@@ -129,28 +122,31 @@ TEST_F(ConsoleViewPrint, EveryByteIsStoredAsOemToCharAConvertsIt)
     std::string want = text;
     ::OemToCharA(&want[0], &want[0]);
     view.Print(text.c_str());
-    EXPECT_EQ(Lines(view), (std::vector<std::string>{ want }));
+    EXPECT_EQ(StoreLines(view.m_store), (std::vector<std::string>{ want }));
 }
 
 TEST_F(ConsoleViewPrint, DroppedLinesShiftTheMarkAndTheFindPosition)
 {
     // 10 lines of 9 bytes fill a 90-byte store exactly; three more drop three.
-    struct Case { int first, last, wantFirst, wantLast; };
-    for (Case c : { Case{ 5, 7, 2, 4 }, Case{ 1, 7, 0, 4 }, Case{ 1, 2, -1, -1 }, Case{ -1, -1, -1, -1 } }) {
+    // A find position on a line that stays moves with it; one on a
+    // dropped line is gone.
+    struct Case { int first, last, wantFirst, wantLast, find, wantFind; };
+    for (Case c : { Case{ 5, 7, 2, 4, 2, -1 }, Case{ 1, 7, 0, 4, 6, 3 }, Case{ 1, 2, -1, -1, 9, 6 },
+                    Case{ -1, -1, -1, -1, -1, -1 } }) {
         CConsoleView v;
         v.m_store.Resize(91);
         for (int i = 0; i < 10; ++i)
             v.PrintF("line %03d", i);
         v.m_nMarkFirst = c.first;
         v.m_nMarkLast = c.last;
-        v.m_finder.m_nLine = 2;
-        v.m_finder.m_nColumn = 1;
+        v.m_finder.m_nLine = c.find;
+        v.m_finder.m_nColumn = c.find < 0 ? -1 : 5;
         for (int i = 0; i < 3; ++i)
             v.PrintF("more %03d", i);
         EXPECT_EQ(v.m_nMarkFirst, c.wantFirst) << c.first << ".." << c.last;
         EXPECT_EQ(v.m_nMarkLast, c.wantLast) << c.first << ".." << c.last;
-        EXPECT_EQ(v.m_finder.m_nLine, -1);
-        EXPECT_EQ(v.m_finder.m_nColumn, -1);
+        EXPECT_EQ(v.m_finder.m_nLine, c.wantFind) << "find on line " << c.find;
+        EXPECT_EQ(v.m_finder.m_nColumn, c.wantFind < 0 ? -1 : 5) << "find on line " << c.find;
         EXPECT_STREQ(v.m_store.GetLine(0), "line 003");
     }
 }
@@ -160,8 +156,8 @@ TEST_F(ConsoleViewPrint, PrintFHasNoLengthLimit)
     view.m_store.Resize(1 << 20);
     std::string big(20000, 'q');
     view.PrintF("<%s>", big.c_str());
-    ASSERT_EQ(Lines(view).size(), 1u);
-    EXPECT_EQ(Lines(view)[0].size(), 20002u);
+    ASSERT_EQ(StoreLines(view.m_store).size(), 1u);
+    EXPECT_EQ(StoreLines(view.m_store)[0].size(), 20002u);
 }
 
 TEST_F(ConsoleViewPrint, LinesFromTwoThreadsNeverMix)
@@ -174,7 +170,7 @@ TEST_F(ConsoleViewPrint, LinesFromTwoThreadsNeverMix)
     std::thread a(writer, 'a'), b(writer, 'b');
     a.join();
     b.join();
-    std::vector<std::string> lines = Lines(view);
+    std::vector<std::string> lines = StoreLines(view.m_store);
     ASSERT_EQ(lines.size(), 4000u);
     int next[2] = { 0, 0 };
     for (const std::string& s : lines) {

@@ -2,6 +2,7 @@
 // wheel, and what it paints, read back as pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -49,6 +50,18 @@ protected:
             s.Format("%0*d", nWidth, i);
             view.Print(s);
         }
+    }
+
+    // Shows the store from line nTop and column nColumn. The ranges are
+    // still the last paint's: they are set first, or the positions would
+    // be clamped to them.
+    void ShowAt(int nTop, int nColumn)
+    {
+        view.m_vBar.SetRange(view.m_store.CountLines());
+        view.m_hBar.SetRange(view.m_store.m_nMaxLineLen);
+        view.m_vBar.SetPos(nTop);
+        view.m_hBar.SetPos(nColumn);
+        Paint();
     }
 
     void VScroll(int nCode) { view.SendMessage(WM_VSCROLL, MAKEWPARAM(nCode, 0), LPARAM(view.m_vBar.m_hWnd)); }
@@ -297,20 +310,7 @@ std::vector<COLORREF> CaptureTextArea(CConsoleView& v)
 {
     RECT rc;
     v.GetTextRect(&rc);
-    std::vector<COLORREF> pixels;
-    HDC hdc = ::GetDC(v.m_hWnd);
-    HDC hMem = ::CreateCompatibleDC(hdc);
-    HBITMAP hBitmap = ::CreateCompatibleBitmap(hdc, rc.right, rc.bottom);
-    HGDIOBJ hOld = ::SelectObject(hMem, hBitmap);
-    ::BitBlt(hMem, 0, 0, rc.right, rc.bottom, hdc, 0, 0, SRCCOPY);
-    for (int y = 0; y < rc.bottom; ++y)
-        for (int x = 0; x < rc.right; ++x)
-            pixels.push_back(::GetPixel(hMem, x, y));
-    ::SelectObject(hMem, hOld);
-    ::DeleteObject(hBitmap);
-    ::DeleteDC(hMem);
-    ::ReleaseDC(v.m_hWnd, hdc);
-    return pixels;
+    return CaptureMemoryDC(v.m_hWnd, rc.right, rc.bottom);
 }
 
 // The visible lines painted as the view always painted them: every
@@ -319,45 +319,34 @@ std::vector<COLORREF> PaintCharByChar(CTestView& v)
 {
     RECT rc;
     v.GetTextRect(&rc);
-    HDC hdc = ::GetDC(v.m_hWnd);
-    HDC hMem = ::CreateCompatibleDC(hdc);
-    HBITMAP hBitmap = ::CreateCompatibleBitmap(hdc, rc.right, rc.bottom);
-    HGDIOBJ hOld = ::SelectObject(hMem, hBitmap);
-    HBRUSH hBack = ::CreateSolidBrush(v.m_crBack);
-    ::FillRect(hMem, &rc, hBack);
-    ::DeleteObject(hBack);
-    ::SetBkMode(hMem, TRANSPARENT);
-    for (int i = 0; i <= v.m_vBar.m_nPage; ++i) {
-        CLineDrawInfo info = { v.m_vBar.m_nPos + i, v.m_hBar.m_nPos, v.m_hBar.m_nPos, v.m_crBack, v.m_crText, &v.m_font, nullptr, 0 };
-        v.GetLineAttributes(&info);
-        RECT line = v.GetLineRect(info.nLine);
-        if (info.crBack != v.m_crBack) {
-            HBRUSH hBrush = ::CreateSolidBrush(info.crBack);
-            ::FillRect(hMem, &line, hBrush);
-            ::DeleteObject(hBrush);
+    return CaptureMemoryDC(v.m_hWnd, rc.right, rc.bottom, [&](HDC hMem) {
+        HBRUSH hBack = ::CreateSolidBrush(v.m_crBack);
+        ::FillRect(hMem, &rc, hBack);
+        ::DeleteObject(hBack);
+        ::SetBkMode(hMem, TRANSPARENT);
+        for (int i = 0; i <= v.m_vBar.m_nPage; ++i) {
+            CLineDrawInfo info = { v.m_vBar.m_nPos + i, v.m_hBar.m_nPos, v.m_hBar.m_nPos, v.m_crBack, v.m_crText, &v.m_font, nullptr, 0 };
+            v.GetLineAttributes(&info);
+            RECT line = v.GetLineRect(info.nLine);
+            if (info.crBack != v.m_crBack) {
+                HBRUSH hBrush = ::CreateSolidBrush(info.crBack);
+                ::FillRect(hMem, &line, hBrush);
+                ::DeleteObject(hBrush);
+            }
+            if (!info.pszText)
+                continue;
+            ::SelectObject(hMem, info.pFont->m_hObject);
+            ::SetTextColor(hMem, info.crText);
+            const int nLength = int(strlen(info.pszText));
+            int x = (info.nColumn - v.m_hBar.m_nPos) * v.m_nCharWidth;
+            for (int c = info.nFirstChar; c < nLength && x < line.right; ++c, x += v.m_nCharWidth) {
+                RECT cell = line;
+                cell.left = x;
+                if (info.pszText[c] != '\t')
+                    ::ExtTextOutA(hMem, x, line.top, 0, &cell, info.pszText + c, 1, nullptr);
+            }
         }
-        if (!info.pszText)
-            continue;
-        ::SelectObject(hMem, info.pFont->m_hObject);
-        ::SetTextColor(hMem, info.crText);
-        const int nLength = int(strlen(info.pszText));
-        int x = (info.nColumn - v.m_hBar.m_nPos) * v.m_nCharWidth;
-        for (int c = info.nFirstChar; c < nLength && x < line.right; ++c, x += v.m_nCharWidth) {
-            RECT cell = line;
-            cell.left = x;
-            if (info.pszText[c] != '\t')
-                ::ExtTextOutA(hMem, x, line.top, 0, &cell, info.pszText + c, 1, nullptr);
-        }
-    }
-    std::vector<COLORREF> pixels;
-    for (int y = 0; y < rc.bottom; ++y)
-        for (int x = 0; x < rc.right; ++x)
-            pixels.push_back(::GetPixel(hMem, x, y));
-    ::SelectObject(hMem, hOld);
-    ::DeleteObject(hBitmap);
-    ::DeleteDC(hMem);
-    ::ReleaseDC(v.m_hWnd, hdc);
-    return pixels;
+    });
 }
 
 // Lines of every kind: codes 1, 2, 3 and 5, tabs, letters above 127,
@@ -441,13 +430,7 @@ TEST_F(ConsoleViewWindow, FullStorePaintsTheSamePixelsAsASmallStoreAndCharByChar
                 view.m_store.StoreLine(line.c_str(), false);
             view.m_nMarkFirst = nTop + 2;
             view.m_nMarkLast = nTop + 4;
-            // The ranges are still the last paint's: set them first, or the
-            // positions are clamped to them.
-            view.m_vBar.SetRange(view.m_store.CountLines());
-            view.m_hBar.SetRange(view.m_store.m_nMaxLineLen);
-            view.m_vBar.SetPos(nTop);
-            view.m_hBar.SetPos(nColumn);
-            Paint();
+            ShowAt(nTop, nColumn);
             ASSERT_EQ(view.m_vBar.m_nPos, nTop);
             ASSERT_EQ(view.m_hBar.m_nPos, nColumn);
             const std::vector<COLORREF> full = CaptureTextArea(view);
@@ -461,15 +444,36 @@ TEST_F(ConsoleViewWindow, FullStorePaintsTheSamePixelsAsASmallStoreAndCharByChar
             view.m_store.StoreLine(std::string(200, ' ').c_str(), false);
             view.m_nMarkFirst = 2;
             view.m_nMarkLast = 4;
-            view.m_vBar.SetRange(view.m_store.CountLines());
-            view.m_hBar.SetRange(view.m_store.m_nMaxLineLen);
-            view.m_vBar.SetPos(0);
-            view.m_hBar.SetPos(nColumn);
-            Paint();
+            ShowAt(0, nColumn);
             ASSERT_EQ(view.m_hBar.m_nPos, nColumn);
             const std::vector<COLORREF> small = CaptureTextArea(view);
             EXPECT_EQ(Differences(full, small), 0u);
             EXPECT_EQ(Differences(small, PaintCharByChar(view)), 0u);
         }
     }
+}
+
+// Scrolled five columns to the right, the view paints what it paints at
+// column 0 for the same lines without their first five characters: the
+// text and the find colours alike.
+TEST_F(ConsoleViewWindow, HorizontalPositionMovesTextAndFindColoursAlike)
+{
+    SizeForPage(10, 30);
+    const std::string strLong = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ";
+    auto show = [&](int nCut, int nPos) {
+        view.m_store.Clear();
+        view.Print(("\x01" + strLong.substr(size_t(nCut))).c_str());
+        view.Print(strLong.substr(size_t(nCut)).c_str());
+        view.m_bFollow = false;
+        view.m_finder.SetPattern("mno");
+        view.m_finder.m_nLine = 0;
+        view.m_finder.m_nColumn = 13 - nCut; // the code byte counts
+        ShowAt(0, nPos);
+        EXPECT_EQ(view.m_hBar.m_nPos, nPos);
+        return CaptureTextArea(view);
+    };
+    const std::vector<COLORREF> scrolled = show(0, 5);
+    const std::vector<COLORREF> cut = show(5, 0);
+    EXPECT_EQ(Differences(scrolled, cut), 0u);
+    EXPECT_NE(std::count(cut.begin(), cut.end(), view.m_crFindBack), 0) << "no find colours to compare";
 }

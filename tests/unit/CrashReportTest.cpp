@@ -7,12 +7,17 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <regex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "crash/CrashReport.h"
-#include "framework/Clipboard.h"
+#include "support/AdbSim.h"
+#include "support/ClipboardText.h"
+#include "support/SplitText.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -30,17 +35,7 @@ const std::string kBottomRule(84, '=');
 
 std::vector<std::string> SplitLines(const std::string& strText)
 {
-    std::vector<std::string> lines;
-    size_t nStart = 0;
-    for (;;) {
-        size_t n = strText.find("\r\n", nStart);
-        if (n == std::string::npos) {
-            lines.push_back(strText.substr(nStart));
-            return lines;
-        }
-        lines.push_back(strText.substr(nStart, n - nStart));
-        nStart = n + 2;
-    }
+    return SplitText(strText, "\r\n");
 }
 
 std::string Hex(CrashWord n)
@@ -75,8 +70,8 @@ public:
         m_nPage = si.dwPageSize;
         m_p = static_cast<BYTE*>(::VirtualAlloc(nullptr, 2 * m_nPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD nOld;
-        if (m_p)
-            ::VirtualProtect(m_p + m_nPage, m_nPage, PAGE_NOACCESS, &nOld);
+        if (!m_p || !::VirtualProtect(m_p + m_nPage, m_nPage, PAGE_NOACCESS, &nOld))
+            throw std::runtime_error("no guarded page");
     }
     ~CGuardedPage()
     {
@@ -92,6 +87,14 @@ public:
         return reinterpret_cast<CrashWord*>(m_p + m_nPage) - nWords;
     }
     CrashWord Unreadable() const { return CrashWord(m_p + m_nPage); }
+    // The last nWords readable words, word i set to value(i).
+    CrashWord* Fill(int nWords, const std::function<CrashWord(int)>& value) const
+    {
+        CrashWord* p = LastWords(nWords);
+        for (int i = 0; i < nWords; ++i)
+            p[i] = value(i);
+        return p;
+    }
 
     BYTE* m_p = nullptr;
     size_t m_nPage = 0;
@@ -113,6 +116,22 @@ struct CFakeImage {
     CrashWord Base() const { return CrashWord(bytes); }
     alignas(16) BYTE bytes[0x200];
 };
+
+// The stack dump of up to 128 words from pWords, line by line.
+std::vector<std::string> DumpLines(const CrashWord* pWords)
+{
+    CCrashReport report;
+    report.AddStackDump(CrashWord(pWords), 128);
+    return SplitLines(std::string(report.m_strReport));
+}
+
+// The scan of up to 128 words from pWords for pointers into the module.
+std::vector<std::string> ScanLines(const CrashWord* pWords, const void* pModule)
+{
+    CCrashReport report;
+    report.AddImageScan(CrashWord(pWords), 128, pModule);
+    return SplitLines(std::string(report.m_strReport));
+}
 
 std::string StackRowPattern()
 {
@@ -147,10 +166,7 @@ TEST(CrashReportBuilder, FormatsLongTextWithoutLimit)
 TEST(CrashReportBuilder, HeaderAndRegisterLinesInOrder)
 {
     CGuardedPage stack;
-    ASSERT_NE(nullptr, stack.m_p);
-    CrashWord* pWords = stack.LastWords(128);
-    for (int i = 0; i < 128; ++i)
-        pWords[i] = CrashWord(i);
+    CrashWord* pWords = stack.Fill(128, [&](int i) { return CrashWord(i); });
     EXCEPTION_RECORD rec = {};
     rec.ExceptionCode = 0xC0000005;
     rec.ExceptionAddress = reinterpret_cast<void*>(CrashWord(0x1234ABCD));
@@ -213,14 +229,9 @@ TEST(CrashReportBuilder, HeaderAndRegisterLinesInOrder)
 TEST(CrashReportBuilder, FullStackMakesSixteenRowsOfEightWords)
 {
     CGuardedPage stack;
-    ASSERT_NE(nullptr, stack.m_p);
-    CrashWord* pWords = stack.LastWords(128);
-    for (int i = 0; i < 128; ++i)
-        pWords[i] = CrashWord(0xA0000000u + unsigned(i) * 0x10001u);
+    CrashWord* pWords = stack.Fill(128, [&](int i) { return CrashWord(0xA0000000u + unsigned(i) * 0x10001u); });
 
-    CCrashReport report;
-    report.AddStackDump(CrashWord(pWords), 128);
-    std::vector<std::string> lines = SplitLines(std::string(report.m_strReport));
+    std::vector<std::string> lines = DumpLines(pWords);
 
     ASSERT_EQ(1u + 16u + 1u, lines.size());
     EXPECT_EQ(" -------- Stack dump", lines[0]);
@@ -239,14 +250,9 @@ TEST(CrashReportBuilder, FullStackMakesSixteenRowsOfEightWords)
 TEST(CrashReportBuilder, UnreadableWordAtRowStartLeavesAddressColonAndOneBlank)
 {
     CGuardedPage stack;
-    ASSERT_NE(nullptr, stack.m_p);
-    CrashWord* pWords = stack.LastWords(16);
-    for (int i = 0; i < 16; ++i)
-        pWords[i] = CrashWord(i + 1);
+    CrashWord* pWords = stack.Fill(16, [&](int i) { return CrashWord(i + 1); });
 
-    CCrashReport report;
-    report.AddStackDump(CrashWord(pWords), 128);
-    std::vector<std::string> lines = SplitLines(std::string(report.m_strReport));
+    std::vector<std::string> lines = DumpLines(pWords);
 
     ASSERT_EQ(1u + 2u + 1u + 1u + 1u, lines.size());
     const std::regex row(StackRowPattern());
@@ -260,14 +266,9 @@ TEST(CrashReportBuilder, UnreadableWordAtRowStartLeavesAddressColonAndOneBlank)
 TEST(CrashReportBuilder, UnreadableWordInsideRowEndsTheRowThere)
 {
     CGuardedPage stack;
-    ASSERT_NE(nullptr, stack.m_p);
-    CrashWord* pWords = stack.LastWords(5);
-    for (int i = 0; i < 5; ++i)
-        pWords[i] = CrashWord(0x10 * (i + 1));
+    CrashWord* pWords = stack.Fill(5, [&](int i) { return CrashWord(0x10 * (i + 1)); });
 
-    CCrashReport report;
-    report.AddStackDump(CrashWord(pWords), 128);
-    std::vector<std::string> lines = SplitLines(std::string(report.m_strReport));
+    std::vector<std::string> lines = DumpLines(pWords);
 
     ASSERT_EQ(4u, lines.size());
     EXPECT_EQ(" " + Hex(CrashWord(pWords)) + ":  " + Hex(0x10) + " " + Hex(0x20) + " " + Hex(0x30) + " " +
@@ -279,14 +280,9 @@ TEST(CrashReportBuilder, UnreadableWordInsideRowEndsTheRowThere)
 TEST(CrashReportBuilder, UnreadableWordAfterFourKeepsTheGroupBlank)
 {
     CGuardedPage stack;
-    ASSERT_NE(nullptr, stack.m_p);
-    CrashWord* pWords = stack.LastWords(4);
-    for (int i = 0; i < 4; ++i)
-        pWords[i] = CrashWord(i);
+    CrashWord* pWords = stack.Fill(4, [&](int i) { return CrashWord(i); });
 
-    CCrashReport report;
-    report.AddStackDump(CrashWord(pWords), 128);
-    std::vector<std::string> lines = SplitLines(std::string(report.m_strReport));
+    std::vector<std::string> lines = DumpLines(pWords);
 
     ASSERT_EQ(4u, lines.size());
     EXPECT_EQ(" " + Hex(CrashWord(pWords)) + ":  " + Hex(0) + " " + Hex(1) + " " + Hex(2) + " " + Hex(3) + " ",
@@ -297,12 +293,9 @@ TEST(CrashReportBuilder, UnreadableWordAfterFourKeepsTheGroupBlank)
 TEST(CrashReportBuilder, ScanListsOnlyWordsInsideTheImageNearestFirst)
 {
     CGuardedPage stack;
-    ASSERT_NE(nullptr, stack.m_p);
     CFakeImage image;
     const CrashWord b = image.Base();
-    CrashWord* pWords = stack.LastWords(128);
-    for (int i = 0; i < 128; ++i)
-        pWords[i] = CrashWord(7);
+    CrashWord* pWords = stack.Fill(128, [](int) { return CrashWord(7); });
     pWords[0] = b - 1;
     pWords[1] = b;
     pWords[2] = b + 0x1FF;
@@ -310,9 +303,7 @@ TEST(CrashReportBuilder, ScanListsOnlyWordsInsideTheImageNearestFirst)
     pWords[64] = b + 0x40;
     pWords[127] = b + 0x100;
 
-    CCrashReport report;
-    report.AddImageScan(CrashWord(pWords), 128, image.bytes);
-    std::vector<std::string> lines = SplitLines(std::string(report.m_strReport));
+    std::vector<std::string> lines = ScanLines(pWords, image.bytes);
 
     std::vector<std::string> expected = {
         " -------- App space ",
@@ -328,16 +319,13 @@ TEST(CrashReportBuilder, ScanListsOnlyWordsInsideTheImageNearestFirst)
 TEST(CrashReportBuilder, ScanStopsAtTheFirstUnreadableWord)
 {
     CGuardedPage stack;
-    ASSERT_NE(nullptr, stack.m_p);
     CFakeImage image;
     CrashWord* pWords = stack.LastWords(3);
     pWords[0] = image.Base() + 8;
     pWords[1] = 0;
     pWords[2] = image.Base() + 16;
 
-    CCrashReport report;
-    report.AddImageScan(CrashWord(pWords), 128, image.bytes);
-    std::vector<std::string> lines = SplitLines(std::string(report.m_strReport));
+    std::vector<std::string> lines = ScanLines(pWords, image.bytes);
 
     std::vector<std::string> expected = {
         " -------- App space ",
@@ -352,49 +340,37 @@ TEST(CrashReportBuilder, ScanStopsAtTheFirstUnreadableWord)
 TEST(CrashReportBuilder, ModuleWithoutMzSignGivesNoScan)
 {
     CGuardedPage stack;
-    ASSERT_NE(nullptr, stack.m_p);
     CFakeImage image;
     image.bytes[0] = 'N';
-    CrashWord* pWords = stack.LastWords(8);
-    for (int i = 0; i < 8; ++i)
-        pWords[i] = image.Base() + CrashWord(i);
+    CrashWord* pWords = stack.Fill(8, [&](int i) { return image.Base() + CrashWord(i); });
 
-    CCrashReport report;
-    report.AddImageScan(CrashWord(pWords), 128, image.bytes);
     std::vector<std::string> expected = {" -------- App space ", " No MZ sign at " + Hex(image.Base()), "  (abort)",
                                          ""};
-    EXPECT_EQ(expected, SplitLines(std::string(report.m_strReport)));
+    EXPECT_EQ(expected, ScanLines(pWords, image.bytes));
 }
 
 TEST(CrashReportBuilder, UnreadableModuleBaseCountsAsNoMzSign)
 {
     CGuardedPage stack;
-    ASSERT_NE(nullptr, stack.m_p);
-    CCrashReport report;
-    report.AddImageScan(CrashWord(stack.LastWords(8)), 128, reinterpret_cast<void*>(stack.Unreadable()));
     std::vector<std::string> expected = {" -------- App space ", " No MZ sign at " + Hex(stack.Unreadable()),
                                          "  (abort)", ""};
-    EXPECT_EQ(expected, SplitLines(std::string(report.m_strReport)));
+    EXPECT_EQ(expected, ScanLines(stack.LastWords(8), reinterpret_cast<void*>(stack.Unreadable())));
 }
 
 TEST(CrashReportBuilder, ModuleWithoutPeSignGivesNoScan)
 {
     CGuardedPage stack;
-    ASSERT_NE(nullptr, stack.m_p);
     CFakeImage image;
     image.bytes[0x81] = 'F';
 
-    CCrashReport report;
-    report.AddImageScan(CrashWord(stack.LastWords(8)), 128, image.bytes);
     std::vector<std::string> expected = {" -------- App space ", " No PE sign at " + Hex(image.Base() + 0x80),
                                          "  (abort)", ""};
-    EXPECT_EQ(expected, SplitLines(std::string(report.m_strReport)));
+    EXPECT_EQ(expected, ScanLines(stack.LastWords(8), image.bytes));
 }
 
 TEST(CrashReportBuilder, PeOffsetIntoUnreadableMemoryCountsAsNoPeSign)
 {
     CGuardedPage stack;
-    ASSERT_NE(nullptr, stack.m_p);
     // The module sits at the end of the readable page and its header offset
     // points past it.
     BYTE* pModule = stack.m_p + stack.m_nPage - 0x40;
@@ -404,34 +380,27 @@ TEST(CrashReportBuilder, PeOffsetIntoUnreadableMemoryCountsAsNoPeSign)
     const DWORD nPe = 0x1000;
     memcpy(pModule + 0x3C, &nPe, 4);
 
-    CCrashReport report;
-    report.AddImageScan(CrashWord(stack.LastWords(8)), 128, pModule);
     std::vector<std::string> expected = {" -------- App space ", " No PE sign at " + Hex(CrashWord(pModule) + nPe),
                                          "  (abort)", ""};
-    EXPECT_EQ(expected, SplitLines(std::string(report.m_strReport)));
+    EXPECT_EQ(expected, ScanLines(stack.LastWords(8), pModule));
 }
 
 TEST(CrashReportBuilder, ScanFindsPointersIntoTheRealProgramImage)
 {
     CGuardedPage stack;
-    ASSERT_NE(nullptr, stack.m_p);
     HMODULE hModule = ::GetModuleHandleA(nullptr);
-    CrashWord* pWords = stack.LastWords(128);
-    for (int i = 0; i < 128; ++i)
-        pWords[i] = 0;
+    CrashWord* pWords = stack.Fill(128, [](int) { return CrashWord(0); });
     pWords[10] = CrashWord(&SplitLines);
     pWords[11] = CrashWord(&kTopRule);
     pWords[12] = CrashWord(pWords);
 
-    CCrashReport report;
-    report.AddImageScan(CrashWord(pWords), 128, hModule);
     std::vector<std::string> expected = {
         " -------- App space ",
         " " + Hex(CrashWord(pWords + 10)) + ":  " + Hex(CrashWord(&SplitLines)),
         " " + Hex(CrashWord(pWords + 11)) + ":  " + Hex(CrashWord(&kTopRule)),
         "",
     };
-    EXPECT_EQ(expected, SplitLines(std::string(report.m_strReport)));
+    EXPECT_EQ(expected, ScanLines(pWords, hModule));
 }
 
 TEST(CrashReportBuilder, MissingExceptionDetailsStillGiveAWholeReport)
@@ -470,11 +439,7 @@ class CProbe {
 public:
     explicit CProbe(const char* pszMode)
     {
-        char szPath[MAX_PATH];
-        DWORD n = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-        std::string strPath(szPath, n < MAX_PATH ? n : 0);
-        strPath.erase(strPath.find_last_of("\\/") + 1);
-        strPath += "crashprobe.exe";
+        std::string strPath = ProgramFolder() + "crashprobe.exe";
         std::string strCmd = "\"" + strPath + "\" " + pszMode;
         STARTUPINFOA si = {};
         si.cb = sizeof si;
@@ -500,17 +465,14 @@ public:
     // Waits for the crash dialog: a visible "#32770" window of the probe.
     bool WaitForDialog(DWORD dwTimeout = 30000)
     {
-        DWORD dwStart = ::GetTickCount();
-        for (;;) {
+        bool bEnded = false;
+        WaitUntil([&] {
             m_hDlg = nullptr;
             ::EnumWindows(&FindDialog, LPARAM(this));
-            if (m_hDlg)
-                return true;
-            if (::GetTickCount() - dwStart > dwTimeout)
-                return false;
-            if (::WaitForSingleObject(m_pi.hProcess, 20) == WAIT_OBJECT_0)
-                return false;
-        }
+            bEnded = !m_hDlg && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0;
+            return m_hDlg || bEnded;
+        }, dwTimeout);
+        return m_hDlg != nullptr;
     }
 
     HWND Item(int nId) const { return ::GetDlgItem(m_hDlg, nId); }
@@ -579,19 +541,6 @@ private:
         return TRUE;
     }
 };
-
-// Polls until pred() holds or dwTimeout ms pass.
-template <class TPred>
-bool WaitFor(TPred pred, DWORD dwTimeout = 10000)
-{
-    DWORD dwStart = ::GetTickCount();
-    while (!pred()) {
-        if (::GetTickCount() - dwStart > dwTimeout)
-            return false;
-        ::Sleep(10);
-    }
-    return true;
-}
 
 // What a shown report says, taken apart line by line.
 struct CParsedReport {
@@ -720,6 +669,22 @@ CParsedReport ParseReport(const std::string& strText)
     return r;
 }
 
+// Starts the probe in a mode and waits for its crash dialog; pReport, if
+// given, gets the report taken apart, which must then be whole.
+::testing::AssertionResult ShowsReport(CProbe& probe, CParsedReport* pReport = nullptr)
+{
+    if (!probe.m_bStarted)
+        return ::testing::AssertionFailure() << "crashprobe.exe did not start";
+    if (!probe.WaitForDialog())
+        return ::testing::AssertionFailure() << "no crash dialog; probe exit code " << probe.WaitForExit(0);
+    if (pReport) {
+        *pReport = ParseReport(probe.ReportText());
+        if (!pReport->bParsed)
+            return ::testing::AssertionFailure() << pReport->strError;
+    }
+    return ::testing::AssertionSuccess();
+}
+
 // Every full row holds eight words at consecutive addresses from esp.
 void ExpectRowsFollowTheStackPointer(const CParsedReport& r)
 {
@@ -749,10 +714,8 @@ void ExpectScanRepeatsDumpWords(const CParsedReport& r)
 TEST(CrashReportDialog, MainThreadFaultReportsTheMainThreadTwice)
 {
     CProbe probe("main");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
-    CParsedReport r = ParseReport(probe.ReportText());
-    ASSERT_TRUE(r.bParsed) << r.strError;
+    CParsedReport r;
+    ASSERT_TRUE(ShowsReport(probe, &r));
 
     EXPECT_EQ(probe.m_pi.dwThreadId, r.nAppThread);
     EXPECT_EQ(r.nAppThread, r.nCrashThread);
@@ -768,10 +731,8 @@ TEST(CrashReportDialog, MainThreadFaultReportsTheMainThreadTwice)
 TEST(CrashReportDialog, SecondThreadFaultIsShownOnThatThread)
 {
     CProbe probe("thread");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
-    CParsedReport r = ParseReport(probe.ReportText());
-    ASSERT_TRUE(r.bParsed) << r.strError;
+    CParsedReport r;
+    ASSERT_TRUE(ShowsReport(probe, &r));
 
     EXPECT_EQ(probe.m_pi.dwThreadId, r.nAppThread);
     EXPECT_NE(r.nAppThread, r.nCrashThread);
@@ -782,10 +743,8 @@ TEST(CrashReportDialog, SecondThreadFaultIsShownOnThatThread)
 TEST(CrashReportDialog, DeepFaultDumpsSixteenFullRowsAndReturnAddresses)
 {
     CProbe probe("deep");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
-    CParsedReport r = ParseReport(probe.ReportText());
-    ASSERT_TRUE(r.bParsed) << r.strError;
+    CParsedReport r;
+    ASSERT_TRUE(ShowsReport(probe, &r));
 
     ASSERT_EQ(16u, r.rows.size());
     for (const auto& values : r.rows)
@@ -804,10 +763,8 @@ TEST(CrashReportDialog, DeepFaultDumpsSixteenFullRowsAndReturnAddresses)
 TEST(CrashReportDialog, FaultAtTheTopOfTheStackEndsDumpAndScanWithAbort)
 {
     CProbe probe("top");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
-    CParsedReport r = ParseReport(probe.ReportText());
-    ASSERT_TRUE(r.bParsed) << r.strError;
+    CParsedReport r;
+    ASSERT_TRUE(ShowsReport(probe, &r));
 
     EXPECT_NE(r.nAppThread, r.nCrashThread);
     EXPECT_TRUE(r.bDumpAborted);
@@ -826,8 +783,7 @@ TEST(CrashReportDialog, FaultAtTheTopOfTheStackEndsDumpAndScanWithAbort)
 TEST(CrashReportDialog, DialogIs800WideTwoThirdsHighAndCentred)
 {
     CProbe probe("main");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
+    ASSERT_TRUE(ShowsReport(probe));
     RECT rc;
     ASSERT_TRUE(::GetWindowRect(probe.m_hDlg, &rc));
     EXPECT_EQ(800, rc.right - rc.left);
@@ -858,8 +814,7 @@ TEST(CrashReportDialog, DialogIs800WideTwoThirdsHighAndCentred)
 TEST(CrashReportDialog, ReportIsNotLeftSelected)
 {
     CProbe probe("main");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
+    ASSERT_TRUE(ShowsReport(probe));
     HWND hEdit = probe.Item(101);
     const int nLength = int(probe.ReportText().size());
     ASSERT_GT(nLength, 0);
@@ -868,15 +823,14 @@ TEST(CrashReportDialog, ReportIsNotLeftSelected)
         ::SendMessageTimeoutA(hEdit, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &n);
         return std::make_pair(int(LOWORD(n)), int(HIWORD(n)));
     };
-    EXPECT_TRUE(WaitFor([&] { return selection().first == selection().second; }))
+    EXPECT_TRUE(WaitUntil([&] { return selection().first == selection().second; }))
         << selection().first << "-" << selection().second;
 }
 
 TEST(CrashReportDialog, ReportIsShownFromItsLeftEdge)
 {
     CProbe probe("deep");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
+    ASSERT_TRUE(ShowsReport(probe));
     HWND hEdit = probe.Item(101);
     // The first character's x stays negative while the text is scrolled
     // sideways; give the posted selection time to be handled first.
@@ -885,7 +839,7 @@ TEST(CrashReportDialog, ReportIsShownFromItsLeftEdge)
         ::SendMessageTimeoutA(hEdit, EM_POSFROMCHAR, 0, 0, SMTO_ABORTIFHUNG, 5000, &n);
         return int(short(LOWORD(n)));
     };
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitUntil([&] {
         DWORD_PTR n = 0;
         ::SendMessageTimeoutA(hEdit, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &n);
         return LOWORD(n) == HIWORD(n);
@@ -897,19 +851,16 @@ TEST(CrashReportDialog, ReportIsShownFromItsLeftEdge)
 TEST(CrashReportDialog, DoubleClickCopiesWholeReportWithCrLf)
 {
     CProbe probe("deep");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
+    ASSERT_TRUE(ShowsReport(probe));
     const std::string strReport = probe.ReportText();
     ASSERT_TRUE(ParseReport(strReport).bParsed);
-    ASSERT_TRUE(Clipboard::SetText("before", 7));
-    ASSERT_EQ("before", std::string(Clipboard::GetText()));
+    ASSERT_TRUE(PutClipboardText("before"));
 
     HWND hEdit = probe.Item(101);
     ASSERT_TRUE(::PostMessageA(hEdit, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 20)));
     std::string strClip;
-    EXPECT_TRUE(WaitFor([&] {
-        strClip = std::string(Clipboard::GetText());
-        return strClip != "before";
+    EXPECT_TRUE(WaitUntil([&] {
+        return GetClipboardText(strClip) && strClip != "before";
     }));
     EXPECT_EQ(strReport, strClip);
     // Every break is CR LF, and none follows the last line.
@@ -935,8 +886,7 @@ TEST(CrashReportDialog, DoubleClickCopiesWholeReportWithCrLf)
 TEST(CrashReportDialog, TerminateButtonEndsWithExitCode3)
 {
     CProbe probe("thread");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
+    ASSERT_TRUE(ShowsReport(probe));
     ASSERT_TRUE(::PostMessageA(probe.Item(IDOK), BM_CLICK, 0, 0));
     EXPECT_EQ(3u, probe.WaitForExit());
 }
@@ -944,8 +894,7 @@ TEST(CrashReportDialog, TerminateButtonEndsWithExitCode3)
 TEST(CrashReportDialog, EscapeEndsWithExitCode3)
 {
     CProbe probe("main");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
+    ASSERT_TRUE(ShowsReport(probe));
     HWND hEdit = probe.Item(101);
     ASSERT_TRUE(::PostMessageA(hEdit, WM_KEYDOWN, VK_ESCAPE, 0x00010001));
     ASSERT_TRUE(::PostMessageA(hEdit, WM_KEYUP, VK_ESCAPE, 0xC0010001));
@@ -986,10 +935,8 @@ HWND ProbeMainWindow(const CProbe& probe)
 TEST(CrashReportDialog, FaultInAWindowHandlerDisablesTheMainWindowBehindTheReport)
 {
     CProbe probe("window");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
-    CParsedReport r = ParseReport(probe.ReportText());
-    ASSERT_TRUE(r.bParsed) << r.strError;
+    CParsedReport r;
+    ASSERT_TRUE(ShowsReport(probe, &r));
     EXPECT_EQ(r.nAppThread, r.nCrashThread);
     EXPECT_EQ(DWORD(EXCEPTION_ACCESS_VIOLATION), r.nCode);
 
@@ -1004,10 +951,8 @@ TEST(CrashReportDialog, FaultInAWindowHandlerDisablesTheMainWindowBehindTheRepor
 TEST(CrashReportDialog, UncaughtExceptionInAWindowHandlerEndsInTheReport)
 {
     CProbe probe("throw");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
-    CParsedReport r = ParseReport(probe.ReportText());
-    ASSERT_TRUE(r.bParsed) << r.strError;
+    CParsedReport r;
+    ASSERT_TRUE(ShowsReport(probe, &r));
     EXPECT_EQ(r.nAppThread, r.nCrashThread);
     EXPECT_EQ(0xE06D7363u, r.nCode);
     CrashWord nBase = 0, nEnd = 0;
@@ -1025,10 +970,8 @@ TEST(CrashReportDialog, UncaughtExceptionInAWindowHandlerEndsInTheReport)
 TEST(CrashReportDialog, UncaughtExceptionInPreTranslateMessageEndsInTheReport)
 {
     CProbe probe("pretranslate");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
-    CParsedReport r = ParseReport(probe.ReportText());
-    ASSERT_TRUE(r.bParsed) << r.strError;
+    CParsedReport r;
+    ASSERT_TRUE(ShowsReport(probe, &r));
     EXPECT_EQ(r.nAppThread, r.nCrashThread);
     EXPECT_EQ(0xE06D7363u, r.nCode);
     HWND hMain = ProbeMainWindow(probe);
@@ -1039,10 +982,8 @@ TEST(CrashReportDialog, UncaughtExceptionInPreTranslateMessageEndsInTheReport)
 TEST(CrashReportDialog, UncaughtExceptionOnAReaderThreadEndsInTheReport)
 {
     CProbe probe("readerthrow");
-    ASSERT_TRUE(probe.m_bStarted);
-    ASSERT_TRUE(probe.WaitForDialog()) << "probe exit code " << probe.WaitForExit(0);
-    CParsedReport r = ParseReport(probe.ReportText());
-    ASSERT_TRUE(r.bParsed) << r.strError;
+    CParsedReport r;
+    ASSERT_TRUE(ShowsReport(probe, &r));
     EXPECT_NE(r.nAppThread, r.nCrashThread);
     EXPECT_EQ(r.nCrashThread, ::GetWindowThreadProcessId(probe.m_hDlg, nullptr));
     EXPECT_EQ(0xE06D7363u, r.nCode);

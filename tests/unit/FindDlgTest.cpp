@@ -172,7 +172,7 @@ TEST_F(FindDialog, OkWithAnEmptyTextOpensTheDialogAgainWithTheSameStart)
         Answer(first, IDOK, "")(h);
         CDialogDriver::WaitGone(h);
         HWND h2 = nullptr;
-        if (WaitFor([&] {
+        if (WaitUntil([&] {
                 h2 = ::FindWindowA("#32770", "Find");
                 return h2 != nullptr && ::IsWindowVisible(h2);
             }))
@@ -244,11 +244,11 @@ TEST_F(FindDialog, NewTextWaitsForTheScreenLockThatPrintTakes)
     std::atomic<bool> bLockWanted{ false }, bHolding{ false }, bRelease{ false };
     std::atomic<int> nLineWhileHeld{ 99 };
     std::thread holder([&] {
-        if (!WaitFor([&] { return bLockWanted.load(); }, 30000))
+        if (!WaitUntil([&] { return bLockWanted.load(); }, 30000))
             return;
         CSingleLock lock(main.m_view.m_lock);
         bHolding = true;
-        WaitFor([&] { return bRelease.load(); }, 30000);
+        WaitUntil([&] { return bRelease.load(); }, 30000);
         nLineWhileHeld = main.m_view.m_finder.m_nLine;
     });
     CFindSeen seen;
@@ -257,12 +257,12 @@ TEST_F(FindDialog, NewTextWaitsForTheScreenLockThatPrintTakes)
         seen = Look(h);
         ::SetWindowTextA(::GetDlgItem(h, IDC_FIND_COMBO), "x");
         bLockWanted = true;
-        if (WaitFor([&] { return bHolding.load(); })) {
+        if (WaitUntil([&] { return bHolding.load(); })) {
             CDialogDriver::Click(h, IDOK);
             bGone = CDialogDriver::WaitGone(h);
             // The position that a new text forgets may only change once the
             // lock is free; give a wrong order every chance to show.
-            bChangedUnderLock = WaitFor([&] { return main.m_view.m_finder.m_nLine != 0; }, 500);
+            bChangedUnderLock = WaitUntil([&] { return main.m_view.m_finder.m_nLine != 0; }, kQuietMs);
         }
         bRelease = true;
     });

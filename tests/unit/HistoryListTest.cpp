@@ -12,6 +12,15 @@ static std::vector<std::string> Walk(CHistoryList& h, bool bPrev, int nSteps)
     return v;
 }
 
+// The first nSteps entries that a walk over a list of these entries gives.
+static std::vector<std::string> WalkOf(std::initializer_list<const char*> entries, bool bPrev, int nSteps)
+{
+    CHistoryList h(16);
+    for (const char* s : entries)
+        h.Add(s);
+    return Walk(h, bPrev, nSteps);
+}
+
 static std::vector<std::string> Entries(const CHistoryList& h)
 {
     std::vector<std::string> v;
@@ -24,24 +33,14 @@ using Strings = std::vector<std::string>;
 
 TEST(HistoryListTest, NextStepsTowardOlderAndWrapsToNewest)
 {
-    CHistoryList h(16);
-    h.Add("devices");
-    h.Add("version");
-    EXPECT_EQ(Walk(h, false, 3), (Strings{ "version", "devices", "version" }));
-    CHistoryList h3(16);
-    for (const char* s : { "a", "b", "c" }) h3.Add(s);
-    EXPECT_EQ(Walk(h3, false, 5), (Strings{ "c", "b", "a", "c", "b" }));
+    EXPECT_EQ(WalkOf({ "devices", "version" }, false, 3), (Strings{ "version", "devices", "version" }));
+    EXPECT_EQ(WalkOf({ "a", "b", "c" }, false, 5), (Strings{ "c", "b", "a", "c", "b" }));
 }
 
 TEST(HistoryListTest, PrevStartsAtNewestThenWrapsToOldest)
 {
-    CHistoryList h(16);
-    h.Add("devices");
-    h.Add("version");
-    EXPECT_EQ(Walk(h, true, 3), (Strings{ "version", "devices", "version" }));
-    CHistoryList h3(16);
-    for (const char* s : { "a", "b", "c" }) h3.Add(s);
-    EXPECT_EQ(Walk(h3, true, 5), (Strings{ "c", "a", "b", "c", "a" }));
+    EXPECT_EQ(WalkOf({ "devices", "version" }, true, 3), (Strings{ "version", "devices", "version" }));
+    EXPECT_EQ(WalkOf({ "a", "b", "c" }, true, 5), (Strings{ "c", "a", "b", "c", "a" }));
 }
 
 TEST(HistoryListTest, DirectionsShareOneCursorUntilAddOrClear)

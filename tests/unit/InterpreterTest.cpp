@@ -31,6 +31,24 @@ protected:
         return s;
     }
 
+    // Makes a folder of that name in the temporary folder and enters it;
+    // LeaveFolder goes back to where the test was and removes it.
+    std::string EnterNewFolder(const char* pszName)
+    {
+        m_strBefore = CurrentFolder();
+        char temp[MAX_PATH];
+        ::GetTempPathA(MAX_PATH, temp);
+        std::string dir = std::string(temp) + pszName;
+        ::CreateDirectoryA(dir.c_str(), nullptr);
+        return ::SetCurrentDirectoryA(dir.c_str()) ? dir : std::string();
+    }
+    void LeaveFolder(const std::string& dir)
+    {
+        ::SetCurrentDirectoryA(m_strBefore.c_str());
+        ::RemoveDirectoryA(dir.c_str());
+    }
+    std::string m_strBefore;
+
     // The system's own text for an error, as ReportLastError should print it.
     static std::string SystemText(DWORD dwError)
     {
@@ -179,6 +197,33 @@ TEST_F(Interpreter, BareShellFeedsTypedLinesToTheInteractiveShell)
     EXPECT_STREQ(main.m_interp.GetPrompt(), "adb ");
 }
 
+TEST_F(Interpreter, ShellStartsFromTheAdbDirectory)
+{
+    main.m_interp.m_strAdbDir = "C:\\kb-no-such-folder\\";
+    Type("shell");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(main.m_interp.m_shellRunner.m_strCommand, CString("C:\\kb-no-such-folder\\adb shell "));
+    // The folder holds no adb: the shell cannot start, although an adb
+    // stands on the search path.
+    std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines[1][0], CODE_ERROR) << lines[1];
+    EXPECT_FALSE(main.m_interp.IsShellRunning());
+}
+
+TEST_F(Interpreter, StartingTheShellStopsTheBatch)
+{
+    // The shell's end asks for the next batch line, as a command's does.
+    main.m_batch.Start(&main, "shell\r\n--sim-write after\\r\\n\r\n");
+    ASSERT_TRUE(main.m_interp.IsShellRunning());
+    EXPECT_FALSE(main.m_batch.IsActive());
+    main.m_interp.m_shellRunner.WriteLine("exit");
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 0)));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(IndexOfLine("\x03" "adb --sim-write after\\r\\n"), -1) << ::testing::PrintToString(Lines());
+    EXPECT_EQ(CProcessRunner::s_nNextRunId, 1);
+}
+
 TEST_F(Interpreter, TypedLettersBeyondAsciiReachTheShellInUtf8AndComeBack)
 {
     Type("shell");
@@ -216,19 +261,14 @@ TEST_F(Interpreter, ShellThatEndedByItselfLeavesShellModeForOneShotRuns)
 
 TEST_F(Interpreter, LcdAlonePrintsTheFolderAndLcdDotDotTheParent)
 {
-    std::string before = CurrentFolder();
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    std::string dir = std::string(temp) + "kb lcd test";
-    ::CreateDirectoryA(dir.c_str(), nullptr);
-    ASSERT_TRUE(::SetCurrentDirectoryA(dir.c_str()));
+    const std::string dir = EnterNewFolder("kb lcd test");
+    ASSERT_FALSE(dir.empty());
     std::string here = CurrentFolder();
 
     Type("lcd");
     Type("LCD ..");
     std::string parent = CurrentFolder();
-    ::SetCurrentDirectoryA(before.c_str());
-    ::RemoveDirectoryA(dir.c_str());
+    LeaveFolder(dir);
 
     EXPECT_EQ(Lines(), (std::vector<std::string>{ "\x03" "lcd", here, "\x03" "LCD ..", parent }));
     EXPECT_EQ(here.substr(0, parent.size()), parent);
@@ -238,15 +278,10 @@ TEST_F(Interpreter, LcdAlonePrintsTheFolderAndLcdDotDotTheParent)
 
 TEST_F(Interpreter, LcdShowsAFolderWithLettersBeyondAsciiAsTyped)
 {
-    std::string before = CurrentFolder();
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    std::string dir = std::string(temp) + "kb caf\xE9";
-    ::CreateDirectoryA(dir.c_str(), nullptr);
-    ASSERT_TRUE(::SetCurrentDirectoryA(dir.c_str()));
+    const std::string dir = EnterNewFolder("kb caf\xE9");
+    ASSERT_FALSE(dir.empty());
     Type("lcd");
-    ::SetCurrentDirectoryA(before.c_str());
-    ::RemoveDirectoryA(dir.c_str());
+    LeaveFolder(dir);
     std::vector<std::string> lines = Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1], dir);
@@ -290,8 +325,8 @@ TEST_F(Interpreter, StartThatFailsOnTheReaderThreadStopsTheBatchThroughTheWindow
     };
     // The window handles no message meanwhile: the reader thread has printed
     // the error, and the batch, which only this thread may touch, is as it was.
-    ASSERT_TRUE(WaitFor(errorShown));
-    EXPECT_FALSE(WaitFor([&] { return !main.m_batch.IsActive(); }, 500))
+    ASSERT_TRUE(WaitUntil(errorShown));
+    EXPECT_FALSE(WaitUntil([&] { return !main.m_batch.IsActive(); }, kQuietMs))
         << "the reader thread stopped the batch behind the window's back";
     EXPECT_TRUE(PumpKeysUntil([&] { return !main.m_batch.IsActive(); }));
     ASSERT_TRUE(WaitIdle());
@@ -418,7 +453,7 @@ TEST_F(Interpreter, HelpAndEchoDoNotLendTheirCodesToLinesPrintedMeanwhile)
                 ::Sleep(0);
         }
     });
-    ASSERT_TRUE(WaitFor([&] { return nPrinted > 100; }));
+    ASSERT_TRUE(WaitUntil([&] { return nPrinted > 100; }));
     for (int i = 0; i < 40; ++i) {
         main.m_interp.PrintHelp();
         Type("lcd");

@@ -4,20 +4,22 @@
 #include <vector>
 
 #include "screen/LineStore.h"
+#include "support/StoreLines.h"
 
 namespace {
-
-std::vector<std::string> Lines(const CLineStore& store)
-{
-    std::vector<std::string> lines;
-    for (const char* p = store.NextLine(nullptr); p != nullptr; p = store.NextLine(p))
-        lines.push_back(p);
-    return lines;
-}
 
 // Capacity 9, as the smallest useful worked example.
 class LineStoreTest : public ::testing::Test {
 protected:
+    // The store holds exactly these lines in nUsed bytes.
+    ::testing::AssertionResult Holds(const std::vector<std::string>& lines, int nUsed)
+    {
+        if (StoreLines(m_store) == lines && m_store.m_nUsed == nUsed)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << ::testing::PrintToString(StoreLines(m_store)) << " in "
+                                             << m_store.m_nUsed << " bytes";
+    }
+
     CLineStore m_store{ 10 };
 };
 
@@ -57,8 +59,7 @@ TEST_F(LineStoreTest, DropsOldestLineWhenFull)
     EXPECT_EQ(m_store.StoreLine("abcd", false), 0);
     EXPECT_EQ(m_store.m_nUsed, 5);
     EXPECT_EQ(m_store.StoreLine("efgh", false), 1);
-    EXPECT_EQ(Lines(m_store), (std::vector<std::string>{ "efgh" }));
-    EXPECT_EQ(m_store.m_nUsed, 5);
+    EXPECT_TRUE(Holds({ "efgh" }, 5));
 }
 
 TEST_F(LineStoreTest, DropsAsManyLinesAsTheNewOneNeeds)
@@ -69,8 +70,7 @@ TEST_F(LineStoreTest, DropsAsManyLinesAsTheNewOneNeeds)
     m_store.StoreLine("d", false);
     EXPECT_EQ(m_store.m_nUsed, 8);
     EXPECT_EQ(m_store.StoreLine("wxyz", false), 2);
-    EXPECT_EQ(Lines(m_store), (std::vector<std::string>{ "c", "d", "wxyz" }));
-    EXPECT_EQ(m_store.m_nUsed, 9);
+    EXPECT_TRUE(Holds({ "c", "d", "wxyz" }, 9));
 }
 
 TEST_F(LineStoreTest, TextOfCapacityMinusOneFitsExactly)
@@ -86,7 +86,7 @@ TEST_F(LineStoreTest, TextOfCapacityBytesIsRefusedAndNothingChanges)
     m_store.StoreLine("ab", false);
     EXPECT_EQ(m_store.StoreLine("123456789", false), -1);
     EXPECT_EQ(m_store.StoreLine("123456789", true), -1);
-    EXPECT_EQ(Lines(m_store), (std::vector<std::string>{ "ab" }));
+    EXPECT_EQ(StoreLines(m_store), (std::vector<std::string>{ "ab" }));
 }
 
 TEST_F(LineStoreTest, NullTextIsRefused)
@@ -108,14 +108,13 @@ TEST_F(LineStoreTest, ContinueFlagJoinsTheLastLine)
 {
     m_store.StoreLine("ab", false);
     EXPECT_EQ(m_store.StoreLine("cd", true), 0);
-    EXPECT_EQ(Lines(m_store), (std::vector<std::string>{ "abcd" }));
-    EXPECT_EQ(m_store.m_nUsed, 5);
+    EXPECT_TRUE(Holds({ "abcd" }, 5));
 }
 
 TEST_F(LineStoreTest, ContinueFlagOnAnEmptyStoreStartsALine)
 {
     EXPECT_EQ(m_store.StoreLine("cd", true), 0);
-    EXPECT_EQ(Lines(m_store), (std::vector<std::string>{ "cd" }));
+    EXPECT_EQ(StoreLines(m_store), (std::vector<std::string>{ "cd" }));
 }
 
 TEST_F(LineStoreTest, ContinuationReservesRoomForTheWholeTextFirst)
@@ -124,32 +123,30 @@ TEST_F(LineStoreTest, ContinuationReservesRoomForTheWholeTextFirst)
     // 'gh' and its terminator is made before the join, so the first line goes.
     m_store.StoreLine("abcdef", false);
     EXPECT_EQ(m_store.StoreLine("gh", true), 1);
-    EXPECT_EQ(Lines(m_store), (std::vector<std::string>{ "gh" }));
+    EXPECT_EQ(StoreLines(m_store), (std::vector<std::string>{ "gh" }));
     m_store.Clear();
     m_store.StoreLine("abcde", false);
     EXPECT_EQ(m_store.StoreLine("gh", true), 0);
-    EXPECT_EQ(Lines(m_store), (std::vector<std::string>{ "abcdegh" }));
+    EXPECT_EQ(StoreLines(m_store), (std::vector<std::string>{ "abcdegh" }));
 }
 
 TEST_F(LineStoreTest, BackspaceTakesBackTheLastByte)
 {
     EXPECT_EQ(m_store.StoreLine("ab\bc", false), 0);
-    EXPECT_EQ(Lines(m_store), (std::vector<std::string>{ "ac" }));
-    EXPECT_EQ(m_store.m_nUsed, 3);
+    EXPECT_TRUE(Holds({ "ac" }, 3));
 }
 
 TEST_F(LineStoreTest, BackspaceJoinsWithThePreviousLine)
 {
     m_store.StoreLine("ab", false);
     m_store.StoreLine("\b\bx", false);
-    EXPECT_EQ(Lines(m_store), (std::vector<std::string>{ "ax" }));
-    EXPECT_EQ(m_store.m_nUsed, 3);
+    EXPECT_TRUE(Holds({ "ax" }, 3));
 }
 
 TEST_F(LineStoreTest, BackspaceOnAnEmptyStoreDoesNothing)
 {
     m_store.StoreLine("\b\b\bz", false);
-    EXPECT_EQ(Lines(m_store), (std::vector<std::string>{ "z" }));
+    EXPECT_EQ(StoreLines(m_store), (std::vector<std::string>{ "z" }));
     m_store.Clear();
     m_store.StoreLine("\b", false);
     EXPECT_EQ(m_store.m_nUsed, 1);
@@ -220,8 +217,7 @@ TEST_F(LineStoreTest, RemoveLineClosesTheGap)
     m_store.StoreLine("bc", false);
     m_store.StoreLine("d", false);
     EXPECT_TRUE(m_store.RemoveLine(1));
-    EXPECT_EQ(Lines(m_store), (std::vector<std::string>{ "a", "d" }));
-    EXPECT_EQ(m_store.m_nUsed, 4);
+    EXPECT_TRUE(Holds({ "a", "d" }, 4));
     EXPECT_FALSE(m_store.RemoveLine(2));
     EXPECT_FALSE(m_store.RemoveLine(-1));
     EXPECT_TRUE(m_store.RemoveLine(1));
@@ -281,7 +277,7 @@ TEST(LineStoreResizeTest, GrowingKeepsEveryLine)
     store.StoreLine("de", false);
     EXPECT_TRUE(store.Resize(100));
     EXPECT_EQ(store.m_nCapacity, 99);
-    EXPECT_EQ(Lines(store), (std::vector<std::string>{ "abc", "de" }));
+    EXPECT_EQ(StoreLines(store), (std::vector<std::string>{ "abc", "de" }));
 }
 
 TEST(LineStoreResizeTest, ShrinkingKeepsOnlyWholeNewestLines)
@@ -293,7 +289,7 @@ TEST(LineStoreResizeTest, ShrinkingKeepsOnlyWholeNewestLines)
     // 14 bytes in use; capacity 7 cuts into "two", which must go whole.
     EXPECT_TRUE(store.Resize(8));
     EXPECT_EQ(store.m_nCapacity, 7);
-    EXPECT_EQ(Lines(store), (std::vector<std::string>{ "three" }));
+    EXPECT_EQ(StoreLines(store), (std::vector<std::string>{ "three" }));
     EXPECT_EQ(store.m_nUsed, 6);
 }
 
@@ -304,7 +300,7 @@ TEST(LineStoreResizeTest, ShrinkingOntoALineStartKeepsThatLine)
     store.StoreLine("two", false);
     store.StoreLine("three", false);
     EXPECT_TRUE(store.Resize(11));
-    EXPECT_EQ(Lines(store), (std::vector<std::string>{ "two", "three" }));
+    EXPECT_EQ(StoreLines(store), (std::vector<std::string>{ "two", "three" }));
     EXPECT_EQ(store.m_nUsed, 10);
 }
 
@@ -317,7 +313,7 @@ TEST(LineStoreResizeTest, NewestLineLongerThanTheNewCapacityLeavesItEmpty)
     EXPECT_EQ(store.m_nUsed, 0);
     EXPECT_EQ(store.CountLines(), 0);
     EXPECT_EQ(store.StoreLine("abc", false), 0);
-    EXPECT_EQ(Lines(store), (std::vector<std::string>{ "abc" }));
+    EXPECT_EQ(StoreLines(store), (std::vector<std::string>{ "abc" }));
 }
 
 TEST(LineStoreResizeTest, ResizeToNothingFreesTheBlock)

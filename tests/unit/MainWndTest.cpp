@@ -6,32 +6,12 @@
 #include <vector>
 
 #include "app/MainWnd.h"
+#include "settings/AppConfig.h"
+#include "support/AdbSim.h"
+#include "support/StoreLines.h"
 #include "support/TestWindows.h"
 
 namespace {
-
-std::vector<std::string> Lines(CConsoleView& view)
-{
-    CSingleLock lock(view.m_lock);
-    std::vector<std::string> out;
-    for (const char* p = view.m_store.NextLine(nullptr); p; p = view.m_store.NextLine(p))
-        out.emplace_back(p);
-    return out;
-}
-
-// Puts the adb imitation beside the test program on the search path.
-void UseAdbImitation()
-{
-    char exe[MAX_PATH];
-    DWORD n = ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string dir(exe, n);
-    dir = dir.substr(0, dir.find_last_of('\\')) + "\\adbsim";
-    char path[32768];
-    DWORD m = ::GetEnvironmentVariableA("PATH", path, sizeof path);
-    std::string now(path, m < sizeof path ? m : 0);
-    if (now.find(dir) == std::string::npos)
-        ::SetEnvironmentVariableA("PATH", (dir + ";" + now).c_str());
-}
 
 class MainWnd : public ::testing::Test {
 protected:
@@ -90,17 +70,29 @@ TEST_F(MainWnd, LaysTheScreenOutAboveA26PixelPanel)
 
 TEST_F(MainWnd, TakesItsColoursAndStoreSizeFromTheSettings)
 {
+    // Values that no default has, so that a colour taken from elsewhere shows.
+    CSettings& set = g_config.m_settings;
+    CColorSetting* colours[] = { &set.BackColor, &set.TextColor, &set.ErrorColor, &set.EchoColor,
+                                 &set.InfoColor, &set.FindBackColor, &set.FindTextColor, &set.MarkBackColor };
+    std::vector<COLORREF> before;
+    for (size_t i = 0; i < 8; ++i) {
+        before.push_back(colours[i]->m_value);
+        colours[i]->m_value = RGB(0x10 + i, 0x20 + i, 0x30 + i);
+    }
+    const int nMegabytes = set.BufferMegabytes.m_value;
+    set.BufferMegabytes.m_value = 3;
     CMainWnd::s_bFirstShow = false;
-    ASSERT_TRUE(main.CreateMain());
-    EXPECT_EQ(main.m_view.m_store.m_nCapacity, 4 * 1048576 - 1);
-    EXPECT_EQ(main.m_view.m_crBack, 0x000000u);
-    EXPECT_EQ(main.m_view.m_crText, 0xF0F0F0u);
-    EXPECT_EQ(main.m_view.m_crError, 0x0000FFu);
-    EXPECT_EQ(main.m_view.m_crEcho, 0x00FFFFu);
-    EXPECT_EQ(main.m_view.m_crInfo, 0xFFFF80u);
-    EXPECT_EQ(main.m_view.m_crFindBack, 0xFFFFFFu);
-    EXPECT_EQ(main.m_view.m_crFindText, 0x000000u);
-    EXPECT_EQ(main.m_view.m_crMarkBack, 0x3F3F3Fu);
+    const bool bCreated = main.CreateMain() != FALSE;
+    for (size_t i = 0; i < 8; ++i)
+        colours[i]->m_value = before[i];
+    set.BufferMegabytes.m_value = nMegabytes;
+    ASSERT_TRUE(bCreated);
+    EXPECT_EQ(main.m_view.m_store.m_nCapacity, 3 * 1048576 - 1);
+    const COLORREF taken[] = { main.m_view.m_crBack, main.m_view.m_crText, main.m_view.m_crError,
+                               main.m_view.m_crEcho, main.m_view.m_crInfo, main.m_view.m_crFindBack,
+                               main.m_view.m_crFindText, main.m_view.m_crMarkBack };
+    for (size_t i = 0; i < 8; ++i)
+        EXPECT_EQ(taken[i], RGB(0x10 + i, 0x20 + i, 0x30 + i)) << "colour " << i;
     LOGFONTA lf = {}, lfItalic = {};
     ::GetObjectA(main.m_view.m_font.m_hObject, sizeof lf, &lf);
     ::GetObjectA(main.m_view.m_fontItalic.m_hObject, sizeof lfItalic, &lfItalic);
@@ -112,13 +104,13 @@ TEST_F(MainWnd, TakesItsColoursAndStoreSizeFromTheSettings)
 
 TEST_F(MainWnd, FirstShowPrintsTheBannerAndRunsAdbVersionOnce)
 {
-    UseAdbImitation();
+    PutAdbImitationOnPath();
     CProcessRunner::s_nNextRunId = 0;
     CMainWnd::s_bFirstShow = true;
     ASSERT_TRUE(main.CreateMain());
     main.ShowWindow(SW_SHOW);
     // The start-up command ran synchronously inside the first show.
-    std::vector<std::string> lines = Lines(main.m_view);
+    std::vector<std::string> lines = ViewLines(main.m_view);
     ASSERT_GE(lines.size(), 9u) << ::testing::PrintToString(lines);
     EXPECT_EQ(lines[0], std::string("\x02") + kBanner);
     EXPECT_EQ(lines[0].substr(0, 16), "\x02Kestrelbox 1.00");
@@ -132,13 +124,33 @@ TEST_F(MainWnd, FirstShowPrintsTheBannerAndRunsAdbVersionOnce)
     EXPECT_EQ(lines.back(), "");
     EXPECT_FALSE(CMainWnd::s_bFirstShow);
     EXPECT_FALSE(main.m_interp.m_cmdRunner.IsRunning());
+    EXPECT_FALSE(::IsZoomed(main.m_hWnd)) << "the default placement is not maximised";
 
     size_t before = lines.size();
     main.ShowWindow(SW_HIDE);
     main.ShowWindow(SW_SHOW);
     PumpPending();
-    EXPECT_EQ(Lines(main.m_view).size(), before) << "a later show prints and runs nothing";
+    EXPECT_EQ(ViewLines(main.m_view).size(), before) << "a later show prints and runs nothing";
     EXPECT_EQ(CProcessRunner::s_nNextRunId, 1);
+}
+
+TEST_F(MainWnd, FirstShowMaximisesTheWindowWhenThePlacementSaysSo)
+{
+    CPlacementSetting& place = g_config.m_settings.WindowPlacement;
+    const bool bWas = place.m_maximized;
+    place.m_maximized = true;
+    CMainWnd::s_bFirstShow = true;
+    bool bCreated = main.CreateMain();
+    if (bCreated) {
+        main.m_interp.m_strAdbDir = "C:\\no such folder\\";
+        main.ShowWindow(SW_SHOW);
+    }
+    place.m_maximized = bWas;
+    ASSERT_TRUE(bCreated);
+    EXPECT_TRUE(::IsZoomed(main.m_hWnd));
+    RECT rc;
+    main.GetClientRect(&rc);
+    EXPECT_GT(rc.right, ::GetSystemMetrics(SM_CXSCREEN) * 3 / 4);
 }
 
 TEST_F(MainWnd, StartUpCommandThatCannotStartPrintsTheSystemText)
@@ -147,7 +159,7 @@ TEST_F(MainWnd, StartUpCommandThatCannotStartPrintsTheSystemText)
     ASSERT_TRUE(main.CreateMain());
     main.m_interp.m_strAdbDir = "C:\\no such folder\\";
     main.ShowWindow(SW_SHOW);
-    std::vector<std::string> lines = Lines(main.m_view);
+    std::vector<std::string> lines = ViewLines(main.m_view);
     ASSERT_GE(lines.size(), 6u);
     EXPECT_EQ(lines[3], "\x03" "C:\\no such folder\\adb version");
     EXPECT_EQ(lines[4][0], '\x01') << lines[4];

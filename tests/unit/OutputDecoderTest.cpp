@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "ChildHelpers.h"
 #include "process/OutputDecoder.h"
+#include "support/LineCollector.h"
 
 namespace {
 
@@ -52,6 +52,15 @@ std::string Bytes(std::initializer_list<int> bytes)
 }
 
 // Aborts as soon as it sees the first line.
+// A decoder fed chunk by chunk, with what it hands over recorded.
+class DecoderTest : public ::testing::Test {
+protected:
+    COutputDecoder decoder;
+    std::atomic<bool> bAbort { false };
+    CCallRecorder rec;
+    CLineCollector lines;
+};
+
 class CAbortOnFirstLine : public IOutputSink {
 public:
     explicit CAbortOnFirstLine(std::atomic<bool>& bAbort) : m_bAbort(bAbort) {}
@@ -66,42 +75,47 @@ public:
 
 }
 
-TEST(OutputDecoderLineBreaks, CrLfEndsTwoLinesWithNoContinuation)
+class OutputDecoderLineBreaks : public DecoderTest {};
+class OutputDecoderChunks : public DecoderTest {};
+class OutputDecoderUtf8 : public DecoderTest {};
+class OutputDecoderAbort : public DecoderTest {};
+
+TEST_F(OutputDecoderLineBreaks, CrLfEndsTwoLinesWithNoContinuation)
 {
     EXPECT_EQ(DecodeCalls("abc\r\ndef\r\n"), (Calls { { "abc", false }, { "def", false } }));
 }
 
-TEST(OutputDecoderLineBreaks, CrCrLfIsOneBreakAndTheRestIsUnfinished)
+TEST_F(OutputDecoderLineBreaks, CrCrLfIsOneBreakAndTheRestIsUnfinished)
 {
     EXPECT_EQ(DecodeCalls("abc\r\r\ndef"), (Calls { { "abc", false }, { "def", true } }));
 }
 
-TEST(OutputDecoderLineBreaks, CrCrCrLfIsOneBreakAfterALoneCr)
+TEST_F(OutputDecoderLineBreaks, CrCrCrLfIsOneBreakAfterALoneCr)
 {
     EXPECT_EQ(DecodeCalls("a\r\r\r\r\nb"), (Calls { { "a", false }, { "", false }, { "b", true } }));
 }
 
-TEST(OutputDecoderLineBreaks, CrCrCrLfIsOneBreak)
+TEST_F(OutputDecoderLineBreaks, CrCrCrLfIsOneBreak)
 {
     EXPECT_EQ(DecodeCalls("x\r\r\r\ny\n"), (Calls { { "x", false }, { "y", false } }));
 }
 
-TEST(OutputDecoderLineBreaks, LoneLfAndLoneCrEachEndALine)
+TEST_F(OutputDecoderLineBreaks, LoneLfAndLoneCrEachEndALine)
 {
     EXPECT_EQ(DecodeCalls("a\nb\rc\n"), (Calls { { "a", false }, { "b", false }, { "c", false } }));
 }
 
-TEST(OutputDecoderLineBreaks, LfCrAtChunkEndGivesTwoEmptyLines)
+TEST_F(OutputDecoderLineBreaks, LfCrAtChunkEndGivesTwoEmptyLines)
 {
     EXPECT_EQ(DecodeCalls("\n\r"), (Calls { { "", false }, { "", false } }));
 }
 
-TEST(OutputDecoderLineBreaks, ProgressCounterGivesALinePerValue)
+TEST_F(OutputDecoderLineBreaks, ProgressCounterGivesALinePerValue)
 {
     EXPECT_EQ(DecodeCalls("50%\r60%\r"), (Calls { { "50%", false }, { "60%", false } }));
 }
 
-TEST(OutputDecoderLineBreaks, BreakSplitAcrossChunksIsOneBreak)
+TEST_F(OutputDecoderLineBreaks, BreakSplitAcrossChunksIsOneBreak)
 {
     typedef std::vector<std::string> Lines;
     // Every way of cutting each break in two gives the lines of the whole.
@@ -118,7 +132,7 @@ TEST(OutputDecoderLineBreaks, BreakSplitAcrossChunksIsOneBreak)
     EXPECT_EQ(DecodeChunks(bytes), (Lines { "a", "b", "c", "d" }));
 }
 
-TEST(OutputDecoderLineBreaks, CarriedCrsThatNoLfCompletesAreLoneBreaks)
+TEST_F(OutputDecoderLineBreaks, CarriedCrsThatNoLfCompletesAreLoneBreaks)
 {
     typedef std::vector<std::string> Lines;
     EXPECT_EQ(DecodeChunks({ "abc\r", "\rx\n" }), (Lines { "abc", "", "x" }));
@@ -128,11 +142,8 @@ TEST(OutputDecoderLineBreaks, CarriedCrsThatNoLfCompletesAreLoneBreaks)
     EXPECT_EQ(DecodeChunks({ "abc\r", "\r", "\r", "\r", "\nx\n" }), (Lines { "abc", "", "x" }));
 }
 
-TEST(OutputDecoderLineBreaks, LineEndedByCrAtChunkEndIsHandedOverAtOnce)
+TEST_F(OutputDecoderLineBreaks, LineEndedByCrAtChunkEndIsHandedOverAtOnce)
 {
-    COutputDecoder decoder;
-    std::atomic<bool> bAbort { false };
-    CCallRecorder rec;
     // A progress counter: each value must show before the next chunk comes.
     decoder.Decode("50%\r", 4, false, bAbort, rec);
     EXPECT_EQ(rec.m_calls, (Calls { { "50%", false } }));
@@ -143,11 +154,8 @@ TEST(OutputDecoderLineBreaks, LineEndedByCrAtChunkEndIsHandedOverAtOnce)
     EXPECT_FALSE(decoder.HasPendingOutput());
 }
 
-TEST(OutputDecoderLineBreaks, CarriedCrsAtTheEndOfTheStreamAreLoneBreaks)
+TEST_F(OutputDecoderLineBreaks, CarriedCrsAtTheEndOfTheStreamAreLoneBreaks)
 {
-    COutputDecoder decoder;
-    std::atomic<bool> bAbort { false };
-    CCallRecorder rec;
     decoder.Decode("a\r\r", 3, false, bAbort, rec);
     EXPECT_EQ(rec.m_calls, (Calls { { "a", false } }));
     ASSERT_TRUE(decoder.HasPendingOutput());
@@ -160,13 +168,10 @@ TEST(OutputDecoderLineBreaks, CarriedCrsAtTheEndOfTheStreamAreLoneBreaks)
     EXPECT_FALSE(decoder.HasPendingOutput());
 }
 
-TEST(OutputDecoderLineBreaks, BreakIsNotLookedForPastTheChunk)
+TEST_F(OutputDecoderLineBreaks, BreakIsNotLookedForPastTheChunk)
 {
     // Only "\r\r" belongs to the chunk; the LF behind it must not join them.
     const char text[] = "\r\r\n";
-    COutputDecoder decoder;
-    std::atomic<bool> bAbort { false };
-    CCallRecorder rec;
     EXPECT_TRUE(decoder.Decode(text, 2, false, bAbort, rec));
     EXPECT_TRUE(decoder.Decode("x", 1, false, bAbort, rec));
     EXPECT_EQ(rec.m_calls, (Calls { { "", false }, { "", false }, { "x", true } }));
@@ -176,29 +181,29 @@ TEST(OutputDecoderLineBreaks, BreakIsNotLookedForPastTheChunk)
     EXPECT_EQ(COutputDecoder::BreakLength("", 0), 0);
 }
 
-TEST(OutputDecoderChunks, LineCutByChunkEndIsContinuedByTheNext)
+TEST_F(OutputDecoderChunks, LineCutByChunkEndIsContinuedByTheNext)
 {
     EXPECT_EQ(DecodeCalls("hel"), (Calls { { "hel", true } }));
     EXPECT_EQ(DecodeChunks({ "hel", "lo\r\n" }), (std::vector<std::string> { "hello" }));
 }
 
-TEST(OutputDecoderChunks, EmptyChunkGivesNothing)
+TEST_F(OutputDecoderChunks, EmptyChunkGivesNothing)
 {
     EXPECT_TRUE(DecodeCalls("").empty());
 }
 
-TEST(OutputDecoderChunks, NulInMidChunkIsDroppedAndTheRestKept)
+TEST_F(OutputDecoderChunks, NulInMidChunkIsDroppedAndTheRestKept)
 {
     EXPECT_EQ(DecodeCalls(std::string("ab\0cd\r\nef\0", 10)), (Calls { { "abcd", false }, { "ef", true } }));
     EXPECT_TRUE(DecodeCalls(std::string("\0\0\0", 3)).empty());
 }
 
-TEST(OutputDecoderChunks, NulInsideUtf8SequenceBreaksIt)
+TEST_F(OutputDecoderChunks, NulInsideUtf8SequenceBreaksIt)
 {
     EXPECT_EQ(DecodeCalls(Bytes({ 0xC3, 0x00, 0xA9, 'x' }), true), (Calls { { "??x", true } }));
 }
 
-TEST(OutputDecoderChunks, WholeFullChunkWithoutBreakIsOneUnfinishedLine)
+TEST_F(OutputDecoderChunks, WholeFullChunkWithoutBreakIsOneUnfinishedLine)
 {
     std::string strChunk(131072, 'z');
     Calls calls = DecodeCalls(strChunk);
@@ -207,7 +212,7 @@ TEST(OutputDecoderChunks, WholeFullChunkWithoutBreakIsOneUnfinishedLine)
     EXPECT_TRUE(calls[0].second);
 }
 
-TEST(OutputDecoderChunks, ChunkLargerThanTheLineReserveStillDecodes)
+TEST_F(OutputDecoderChunks, ChunkLargerThanTheLineReserveStillDecodes)
 {
     std::string strChunk(300000, 'q');
     strChunk += "\r\nend";
@@ -217,25 +222,25 @@ TEST(OutputDecoderChunks, ChunkLargerThanTheLineReserveStillDecodes)
     EXPECT_EQ(calls[1], std::make_pair(std::string("end"), true));
 }
 
-TEST(OutputDecoderChunks, BytesAboveAsciiPassUnchangedWithoutUtf8)
+TEST_F(OutputDecoderChunks, BytesAboveAsciiPassUnchangedWithoutUtf8)
 {
     std::string strChunk = Bytes({ 0xC3, 0xA9, 0x80, 0xFF, 0xF0, 0x9F, 0x98, 0x80 });
     EXPECT_EQ(DecodeCalls(strChunk, false), (Calls { { strChunk, true } }));
 }
 
-TEST(OutputDecoderUtf8, DecodesLettersIntoTheOemCodePage)
+TEST_F(OutputDecoderUtf8, DecodesLettersIntoTheOemCodePage)
 {
     EXPECT_EQ(DecodeCalls(Bytes({ 'c', 'a', 'f', 0xC3, 0xA9, '\r', '\n' }), true),
               (Calls { { Bytes({ 'c', 'a', 'f', 0x82 }), false } }));
 }
 
-TEST(OutputDecoderUtf8, InvalidSequencesGiveOneQuestionMarkPerSkip)
+TEST_F(OutputDecoderUtf8, InvalidSequencesGiveOneQuestionMarkPerSkip)
 {
     EXPECT_EQ(DecodeCalls(Bytes({ 0xC0, 0xAF, '|', 0xF0, 0x9F, 0x98, 0x80, '|', 0x80 }), true),
               (Calls { { "?|????|?", true } }));
 }
 
-TEST(OutputDecoderUtf8, SequenceSplitAcrossChunksIsOneLetter)
+TEST_F(OutputDecoderUtf8, SequenceSplitAcrossChunksIsOneLetter)
 {
     typedef std::vector<std::string> Lines;
     // U+00EF and U+2500 in the OEM code page, as one chunk decodes them.
@@ -253,26 +258,20 @@ TEST(OutputDecoderUtf8, SequenceSplitAcrossChunksIsOneLetter)
     EXPECT_EQ(DecodeChunks(bytes, true), (Lines { strWhole }));
 }
 
-TEST(OutputDecoderUtf8, UnfinishedLineBeforeACarriedSequenceIsHandedOverAtOnce)
+TEST_F(OutputDecoderUtf8, UnfinishedLineBeforeACarriedSequenceIsHandedOverAtOnce)
 {
-    COutputDecoder decoder;
-    std::atomic<bool> bAbort { false };
-    CCallRecorder rec;
     decoder.Decode("na\xC3", 3, true, bAbort, rec);
     EXPECT_EQ(rec.m_calls, (Calls { { "na", true } }));
     EXPECT_TRUE(decoder.HasPendingOutput());
 }
 
-TEST(OutputDecoderUtf8, SequenceNeverFinishedGivesAQuestionMarkPerByte)
+TEST_F(OutputDecoderUtf8, SequenceNeverFinishedGivesAQuestionMarkPerByte)
 {
     typedef std::vector<std::string> Lines;
     // The next chunk does not go on with the sequence.
     EXPECT_EQ(DecodeChunks({ Bytes({ 'a', 0xE2, 0x94 }), Bytes({ 'b', '\n' }) }, true), (Lines { "a??b" }));
     EXPECT_EQ(DecodeChunks({ Bytes({ 0xC3 }), Bytes({ '\n' }) }, true), (Lines { "?" }));
     // The stream ends inside it.
-    COutputDecoder decoder;
-    std::atomic<bool> bAbort { false };
-    CLineCollector lines;
     decoder.Decode("a\xE2\x94", 3, true, bAbort, lines);
     EXPECT_EQ(lines.m_lines, (Lines { "a" }));
     EXPECT_TRUE(decoder.Decode("", 0, true, bAbort, lines, true));
@@ -280,11 +279,8 @@ TEST(OutputDecoderUtf8, SequenceNeverFinishedGivesAQuestionMarkPerByte)
     EXPECT_FALSE(decoder.HasPendingOutput());
 }
 
-TEST(OutputDecoderUtf8, NothingIsCarriedWithoutUtf8OrAfterAnAbort)
+TEST_F(OutputDecoderUtf8, NothingIsCarriedWithoutUtf8OrAfterAnAbort)
 {
-    COutputDecoder decoder;
-    std::atomic<bool> bAbort { false };
-    CCallRecorder rec;
     decoder.Decode("a\xC3", 2, false, bAbort, rec);
     EXPECT_FALSE(decoder.HasPendingOutput());
     EXPECT_EQ(rec.m_calls, (Calls { { "a\xC3", true } }));
@@ -296,21 +292,17 @@ TEST(OutputDecoderUtf8, NothingIsCarriedWithoutUtf8OrAfterAnAbort)
     EXPECT_FALSE(decoder.HasPendingOutput());
 }
 
-TEST(OutputDecoderAbort, AbortMidChunkStopsAtOnceAndDropsTheRest)
+TEST_F(OutputDecoderAbort, AbortMidChunkStopsAtOnceAndDropsTheRest)
 {
-    COutputDecoder decoder;
-    std::atomic<bool> bAbort { false };
     CAbortOnFirstLine sink(bAbort);
     const std::string strChunk = "one\r\ntwo\r\nthree";
     EXPECT_FALSE(decoder.Decode(strChunk.data(), DWORD(strChunk.size()), false, bAbort, sink));
     EXPECT_EQ(sink.m_lines, (std::vector<std::string> { "one" }));
 }
 
-TEST(OutputDecoderAbort, AbortBeforeTheChunkDropsItsUnfinishedLine)
+TEST_F(OutputDecoderAbort, AbortBeforeTheChunkDropsItsUnfinishedLine)
 {
-    COutputDecoder decoder;
-    std::atomic<bool> bAbort { true };
-    CCallRecorder rec;
+    bAbort = true;
     EXPECT_FALSE(decoder.Decode("abc", 3, false, bAbort, rec));
     EXPECT_TRUE(rec.m_calls.empty());
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <type_traits>
 #include <vector>
 
 #include "settings/PagedPtrList.h"
@@ -44,6 +45,11 @@ private:
     std::vector<int>& m_log;
     bool m_bThrow;
 };
+
+// An owning list cannot be passed on as the plain kind, whose RemoveAll
+// would free the pages and lose the records.
+static_assert(!std::is_convertible<CPagedPtrOwnerList<CCounted>*, CPagedPtrList<CCounted>*>::value,
+              "an owning list passes as the plain kind");
 
 std::vector<int> g_values(3000);
 

@@ -161,6 +161,24 @@ TEST_F(Panel, LampStaysGreenWhileTheInteractiveShellRuns)
     EXPECT_TRUE(IsGreen(LampCentre())) << std::hex << LampCentre();
 }
 
+TEST_F(Panel, LampStaysRedWhenTheShellEndsWhileACommandRuns)
+{
+    Type("shell");
+    ASSERT_TRUE(main.m_interp.IsShellRunning());
+    // Lines typed now go to the shell: the command starts as a batch line
+    // would, on the command runner.
+    ASSERT_TRUE(main.m_interp.m_cmdRunner.Start("adb --sim-sleep 4000"));
+    ASSERT_TRUE(PumpKeysUntil([] { return g_bBusy.load(); }));
+    main.m_interp.m_shellRunner.WriteLine("exit");
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 0)));
+    ASSERT_TRUE(main.m_interp.m_cmdRunner.IsRunning()) << "the command ended too early for this test";
+    EXPECT_TRUE(g_bBusy);
+    main.m_panel.m_lamp.Invalidate(TRUE);
+    PumpKeysPending();
+    EXPECT_TRUE(IsRed(LampCentre())) << std::hex << LampCentre();
+    EXPECT_TRUE(PumpKeysUntil([&] { return IsGreen(LampCentre()); })) << std::hex << LampCentre();
+}
+
 TEST_F(Panel, LampDoesNotChangeWhenTheProgramCannotStart)
 {
     main.m_interp.m_strAdbDir = "C:\\kb no such folder\\";
@@ -169,4 +187,24 @@ TEST_F(Panel, LampDoesNotChangeWhenTheProgramCannotStart)
     main.m_panel.m_lamp.Invalidate(TRUE);
     PumpKeysPending();
     EXPECT_TRUE(IsGreen(LampCentre())) << std::hex << LampCentre();
+}
+
+// A panel under a window that is not the main window: it has no prompt to
+// show, and its command line's keys are the edit's own.
+TEST(PanelAlone, UnderAnotherWindowShowsNoPromptAndRunsNothing)
+{
+    CHostWnd host;
+    ASSERT_TRUE(host.CreateHost(400, 60));
+    CCommandPanel panel;
+    RECT rc = { 0, 0, 400, 30 };
+    ASSERT_TRUE(panel.Create(nullptr, "", WS_CHILD | WS_VISIBLE, rc, &host, 12));
+    panel.MoveWindow(0, 0, 400, 30);
+    ::RedrawWindow(panel.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // No room is kept for a prompt: the command line starts at the lamp.
+    EXPECT_EQ(ChildRect(panel.m_edit.m_hWnd).left, ChildRect(panel.m_lamp.m_hWnd).right);
+    ::SetWindowTextA(panel.m_edit.m_hWnd, "devices");
+    for (UINT nKey : { VK_RETURN, VK_ESCAPE, VK_F1, VK_F4, VK_PRIOR, VK_UP })
+        ::PostMessageA(panel.m_edit.m_hWnd, WM_KEYDOWN, nKey, 1);
+    PumpKeysPending();
+    EXPECT_EQ(CDialogDriver::Text(panel.m_edit.m_hWnd), "devices") << "a key took the line away";
 }

@@ -5,16 +5,9 @@
 
 #include "screen/ConsoleView.h"
 #include "settings/AppConfig.h"
+#include "support/StoreLines.h"
 
 namespace {
-
-std::vector<std::string> StoredLines(const CLineStore& store)
-{
-    std::vector<std::string> lines;
-    for (const char* p = store.NextLine(nullptr); p != nullptr; p = store.NextLine(p))
-        lines.push_back(p);
-    return lines;
-}
 
 class PrintErrorsTest : public ::testing::Test {
 protected:
@@ -36,7 +29,7 @@ TEST_F(PrintErrorsTest, TwoRecordsGiveACountLineTheRecordsAndAnEmptyLine)
 
     m_config.PrintErrors(m_view);
 
-    EXPECT_EQ(StoredLines(m_view.m_store),
+    EXPECT_EQ(StoreLines(m_view.m_store),
               (std::vector<std::string>{ "\x01" "Config file has 2 error(s):",
                                          "\x01" "Line  7: unknown name 'Foo'",
                                          "\x01" "Line 12: bad value",
@@ -74,7 +67,7 @@ TEST_F(PrintErrorsTest, RecordTextIsPrintedAsItStands)
 
     m_config.PrintErrors(m_view);
 
-    EXPECT_EQ(StoredLines(m_view.m_store),
+    EXPECT_EQ(StoreLines(m_view.m_store),
               (std::vector<std::string>{ "\x01" "Config file has 2 error(s):",
                                          "\x01" "Line  0: 100%d done",
                                          "",

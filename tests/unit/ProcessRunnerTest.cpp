@@ -9,11 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "ChildHelpers.h"
 #include "process/OutputPipe.h"
 #include "process/ProcessRunner.h"
 #include "process/RunResult.h"
 #include "process/Utf8Conv.h"
+#include "support/AdbSim.h"
+#include "support/LineCollector.h"
+#include "support/Wait.h"
 
 namespace {
 

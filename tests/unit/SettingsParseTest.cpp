@@ -4,19 +4,19 @@
 #include <windows.h>
 
 #include "settings/SettingItems.h"
+#include "support/AdbSim.h"
 
 namespace {
 
-CString ProgramDirectory()
+// The setting's text after parsing psz; "refused" when the parse failed and
+// left the old text.
+template <class TSetting>
+std::string Parsed(TSetting& item, const char* psz)
 {
-    char szPath[MAX_PATH * 4] = {};
-    GetModuleFileNameA(nullptr, szPath, sizeof szPath);
-    CString strPath(szPath);
-    int nSlash = -1;
-    for (int i = 0; i < strPath.GetLength(); ++i)
-        if (strPath[i] == '\\')
-            nSlash = i;
-    return strPath.Left(nSlash);
+    const std::string strBefore(item.m_value);
+    if (item.ParseValue(psz))
+        return std::string(item.m_value);
+    return std::string(item.m_value) == strBefore ? "refused" : "refused, yet changed to " + std::string(item.m_value);
 }
 
 } // namespace
@@ -24,53 +24,43 @@ CString ProgramDirectory()
 TEST(StringSettingParseTest, TakesTheTextUnchanged)
 {
     CStringSetting s(nullptr, nullptr, "old");
-    EXPECT_TRUE(s.ParseValue("  spaced \t"));
-    EXPECT_STREQ(s.m_value, "  spaced \t");
-    EXPECT_TRUE(s.ParseValue(""));
-    EXPECT_STREQ(s.m_value, "");
+    EXPECT_EQ(Parsed(s, "  spaced \t"), "  spaced \t");
+    EXPECT_EQ(Parsed(s, ""), "");
 }
 
 TEST(StringSettingParseTest, NullTextIsRefused)
 {
     CStringSetting s(nullptr, nullptr, "old");
-    EXPECT_FALSE(s.ParseValue(nullptr));
-    EXPECT_STREQ(s.m_value, "old");
+    EXPECT_EQ(Parsed(s, nullptr), "refused");
 }
 
 TEST(PathSettingParseTest, AddsOneFinalBackslash)
 {
     CPathSetting p(nullptr, nullptr, "");
-    EXPECT_TRUE(p.ParseValue("C:\\tools"));
-    EXPECT_STREQ(p.m_value, "C:\\tools\\");
-    EXPECT_TRUE(p.ParseValue("C:\\tools\\"));
-    EXPECT_STREQ(p.m_value, "C:\\tools\\");
+    EXPECT_EQ(Parsed(p, "C:\\tools"), "C:\\tools\\");
+    EXPECT_EQ(Parsed(p, "C:\\tools\\"), "C:\\tools\\");
 }
 
 TEST(PathSettingParseTest, EmptyTextStaysEmptyForTheSearchPath)
 {
     CPathSetting p(nullptr, nullptr, "C:\\old\\");
-    EXPECT_TRUE(p.ParseValue(""));
-    EXPECT_STREQ(p.m_value, "");
+    EXPECT_EQ(Parsed(p, ""), "");
 }
 
 TEST(PathSettingParseTest, DollarBackslashIsTheProgramDirectory)
 {
-    const CString strDir = ProgramDirectory();
-    ASSERT_FALSE(strDir.IsEmpty());
+    const std::string strDir = ProgramFolder();
+    ASSERT_GT(strDir.size(), 1u);
     CPathSetting p(nullptr, nullptr, "");
-    EXPECT_TRUE(p.ParseValue("$\\adb"));
-    EXPECT_STREQ(p.m_value, strDir + "\\adb\\");
-    EXPECT_TRUE(p.ParseValue("$\\"));
-    EXPECT_STREQ(p.m_value, strDir + "\\");
+    EXPECT_EQ(Parsed(p, "$\\adb"), strDir + "adb\\");
+    EXPECT_EQ(Parsed(p, "$\\"), strDir);
 }
 
 TEST(PathSettingParseTest, DollarWithoutBackslashIsLiteral)
 {
     CPathSetting p(nullptr, nullptr, "");
-    EXPECT_TRUE(p.ParseValue("$adb"));
-    EXPECT_STREQ(p.m_value, "$adb\\");
-    EXPECT_TRUE(p.ParseValue("$"));
-    EXPECT_STREQ(p.m_value, "$\\");
+    EXPECT_EQ(Parsed(p, "$adb"), "$adb\\");
+    EXPECT_EQ(Parsed(p, "$"), "$\\");
 }
 
 class IntSettingParseTest : public ::testing::Test {

@@ -70,6 +70,17 @@ Pos Backward(CTextFinder& f, ILineSource& s)
     return { f.m_nLine, f.m_nColumn };
 }
 
+// The positions after each step: 'F' searches forward, 'B' backward.
+std::vector<Pos> Walk(CTextFinder& f, ILineSource& s, const char* pszSteps)
+{
+    std::vector<Pos> seen;
+    for (const char* p = pszSteps; *p; ++p)
+        seen.push_back(*p == 'F' ? Forward(f, s) : Backward(f, s));
+    return seen;
+}
+
+using Walked = std::vector<Pos>;
+
 } // namespace
 
 TEST(TextFinderTest, ForwardIgnoresCaseAndWrapsAfterAMiss)
@@ -77,10 +88,7 @@ TEST(TextFinderTest, ForwardIgnoresCaseAndWrapsAfterAMiss)
     CTextFinder f;
     CVectorSource s(f, { "Abc", "xabcx" });
     f.SetPattern("ABC");
-    EXPECT_EQ(Forward(f, s), Pos(0, 0));
-    EXPECT_EQ(Forward(f, s), Pos(1, 1));
-    EXPECT_EQ(Forward(f, s), kNone);
-    EXPECT_EQ(Forward(f, s), Pos(0, 0));
+    EXPECT_EQ(Walk(f, s, "FFFF"), (Walked{ Pos(0, 0), Pos(1, 1), kNone, Pos(0, 0) }));
 }
 
 TEST(TextFinderTest, BackwardContinuesFromAForwardMatchAndWraps)
@@ -88,11 +96,7 @@ TEST(TextFinderTest, BackwardContinuesFromAForwardMatchAndWraps)
     CTextFinder f;
     CVectorSource s(f, { "Abc", "xabcx" });
     f.SetPattern("ABC");
-    Forward(f, s);
-    Forward(f, s);
-    EXPECT_EQ(Backward(f, s), Pos(0, 0));
-    EXPECT_EQ(Backward(f, s), kNone);
-    EXPECT_EQ(Backward(f, s), Pos(1, 1));
+    EXPECT_EQ(Walk(f, s, "FFBBB"), (Walked{ Pos(0, 0), Pos(1, 1), Pos(0, 0), kNone, Pos(1, 1) }));
 }
 
 TEST(TextFinderTest, MatchesOverlapInBothDirections)
@@ -100,14 +104,8 @@ TEST(TextFinderTest, MatchesOverlapInBothDirections)
     CTextFinder f;
     CVectorSource s(f, { "aaaa" });
     f.SetPattern("aa");
-    EXPECT_EQ(Forward(f, s), Pos(0, 0));
-    EXPECT_EQ(Forward(f, s), Pos(0, 1));
-    EXPECT_EQ(Forward(f, s), Pos(0, 2));
-    EXPECT_EQ(Forward(f, s), kNone);
-    EXPECT_EQ(Backward(f, s), Pos(0, 2));
-    EXPECT_EQ(Backward(f, s), Pos(0, 1));
-    EXPECT_EQ(Backward(f, s), Pos(0, 0));
-    EXPECT_EQ(Backward(f, s), kNone);
+    EXPECT_EQ(Walk(f, s, "FFFFBBBB"),
+              (Walked{ Pos(0, 0), Pos(0, 1), Pos(0, 2), kNone, Pos(0, 2), Pos(0, 1), Pos(0, 0), kNone }));
 }
 
 TEST(TextFinderTest, FindsMatchesFillingTheLineOrEndingIt)
@@ -115,13 +113,9 @@ TEST(TextFinderTest, FindsMatchesFillingTheLineOrEndingIt)
     CTextFinder f;
     CVectorSource s(f, { "ab", "x", "\x03" "ab ab" });
     f.SetPattern("ab");
-    EXPECT_EQ(Forward(f, s), Pos(0, 0));
-    EXPECT_EQ(Forward(f, s), Pos(2, 1));
-    EXPECT_EQ(Forward(f, s), Pos(2, 4));
+    EXPECT_EQ(Walk(f, s, "FFF"), (Walked{ Pos(0, 0), Pos(2, 1), Pos(2, 4) }));
     f.SetPattern("AB");
-    EXPECT_EQ(Backward(f, s), Pos(2, 4));
-    EXPECT_EQ(Backward(f, s), Pos(2, 1));
-    EXPECT_EQ(Backward(f, s), Pos(0, 0));
+    EXPECT_EQ(Walk(f, s, "BBB"), (Walked{ Pos(2, 4), Pos(2, 1), Pos(0, 0) }));
 }
 
 TEST(TextFinderTest, StaysInsideTheMark)
@@ -129,13 +123,7 @@ TEST(TextFinderTest, StaysInsideTheMark)
     CTextFinder f;
     CVectorSource s(f, { "0 pat", "1 pat", "2 pat", "3 pat" }, 1, 2);
     f.SetPattern("pat");
-    EXPECT_EQ(Forward(f, s), Pos(1, 2));
-    EXPECT_EQ(Forward(f, s), Pos(2, 2));
-    EXPECT_EQ(Forward(f, s), kNone);
-    EXPECT_EQ(Backward(f, s), Pos(2, 2));
-    EXPECT_EQ(Backward(f, s), Pos(1, 2));
-    EXPECT_EQ(Backward(f, s), kNone);
-    EXPECT_EQ(Forward(f, s), Pos(1, 2));
+    EXPECT_EQ(Walk(f, s, "FFFBBBF"), (Walked{ Pos(1, 2), Pos(2, 2), kNone, Pos(2, 2), Pos(1, 2), kNone, Pos(1, 2) }));
 }
 
 TEST(TextFinderTest, PatternLongerThanEveryLineFindsNothing)
@@ -143,8 +131,7 @@ TEST(TextFinderTest, PatternLongerThanEveryLineFindsNothing)
     CTextFinder f;
     CVectorSource s(f, { "ab", "", "abc" });
     f.SetPattern("abcd");
-    EXPECT_EQ(Forward(f, s), kNone);
-    EXPECT_EQ(Backward(f, s), kNone);
+    EXPECT_EQ(Walk(f, s, "FB"), (Walked{ kNone, kNone }));
 }
 
 TEST(TextFinderTest, EmptyPatternFailsAndKeepsThePosition)
@@ -166,8 +153,7 @@ TEST(TextFinderTest, EmptySourceFindsNothing)
     CTextFinder f;
     CVectorSource s(f, {});
     f.SetPattern("x");
-    EXPECT_EQ(Forward(f, s), kNone);
-    EXPECT_EQ(Backward(f, s), kNone);
+    EXPECT_EQ(Walk(f, s, "FB"), (Walked{ kNone, kNone }));
 }
 
 TEST(TextFinderTest, PositionOutsideTheLinesStartsOver)

@@ -36,6 +36,12 @@ protected:
         View().SendMessage(nMsg, flags, MAKELPARAM(x, y));
     }
     void Middle(int nLine) { Mouse(WM_MBUTTONDOWN, nLine, 0, MK_MBUTTON); }
+    // Marks the lines from nFirst to nLast: a click on each end.
+    void MarkLines(int nFirst, int nLast)
+    {
+        Middle(nFirst);
+        Middle(nLast);
+    }
     void CtrlMiddle(int nLine = 0) { Mouse(WM_MBUTTONDOWN, nLine, 0, MK_MBUTTON | MK_CONTROL); }
     void DoubleClick(int nLine, int nColumn) { Mouse(WM_LBUTTONDBLCLK, nLine, nColumn, MK_LBUTTON); }
 
@@ -45,10 +51,11 @@ protected:
     // The clipboard after a copy gesture; kSentinel when nothing was copied.
     std::string CopyOf(const std::function<void()>& gesture)
     {
-        PutOnClipboard(kSentinel);
+        PutClipboardText(kSentinel);
         gesture();
         std::string bytes;
-        EXPECT_TRUE(ClipboardBytes(bytes)) << "the text ends in a zero inside its block";
+        bool bTerminated = false;
+        EXPECT_TRUE(GetClipboardText(bytes, &bTerminated) && bTerminated) << "the text ends in a zero inside its block";
         return bytes;
     }
 
@@ -108,8 +115,7 @@ TEST_F(ViewGestures, CtrlMiddleClickCopiesTheMarkedLinesWithTheirCodeMarks)
     View().PrintF("%cerr", 1);
     View().PrintF("%ccmd", 3);
     Paint();
-    Middle(1);
-    Middle(2);
+    MarkLines(1, 2);
     EXPECT_EQ(CopyOf([&] { CtrlMiddle(0); }), "!err\r>cmd");
     EXPECT_EQ(Mark(), std::make_pair(1, 2)) << "copying leaves the mark";
 
@@ -132,8 +138,7 @@ TEST_F(ViewGestures, CopyOfEverythingWhileACommandRunsCopiesNothing)
 TEST_F(ViewGestures, MarkNamingMissingLinesCopiesOnlyTheLinesThatExist)
 {
     PrintLines({ "a", "b", "c" });
-    Middle(1);
-    Middle(10);
+    MarkLines(1, 10);
     ASSERT_EQ(Mark(), std::make_pair(1, 10));
     EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "b\rc");
 
@@ -252,8 +257,7 @@ TEST_F(ViewGestures, F3AndShiftF3FindMatchesIgnoringCaseAndWrap)
 TEST_F(ViewGestures, SearchesStayInsideTheMark)
 {
     PrintLines({ "0 pat", "1 pat", "2 pat", "3 pat" });
-    Middle(1);
-    Middle(2);
+    MarkLines(1, 2);
     View().m_finder.SetPattern("pat");
     Press(VK_F3);
     EXPECT_EQ(Match(), std::make_pair(1, 2));
@@ -272,8 +276,7 @@ TEST_F(ViewGestures, SearchesStayInsideTheMark)
 TEST_F(ViewGestures, ShiftF3WithAMarkReachingBelowTheLastLineStartsAtTheLastLine)
 {
     PrintLines({ "0 pat", "1 pat", "2 pat", "3 pat" });
-    Middle(1);
-    Middle(12);
+    MarkLines(1, 12);
     ASSERT_EQ(Mark(), std::make_pair(1, 12));
     View().m_finder.SetPattern("pat");
     Press(VK_F3, false, true);
@@ -339,8 +342,7 @@ TEST_F(ViewGestures, FoundMatchIsScrolledAThirdDownAndIntoTheColumns)
 TEST_F(ViewGestures, F4EmptiesTheScreenAndTheFindPositionButKeepsPatternAndMark)
 {
     PrintLines({ "one", "two", "three" });
-    Middle(1);
-    Middle(2);
+    MarkLines(1, 2);
     View().m_finder.SetPattern("t");
     Press(VK_F3);
     ASSERT_EQ(Match(), std::make_pair(1, 0));

@@ -1,0 +1,63 @@
+#pragma once
+// The clipboard's text as the tests put and read it. Another process may
+// hold the clipboard open for a moment, so both retry for a while.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "Wait.h"
+
+inline bool OpenClipboardWithRetry()
+{
+    return WaitUntil([] { return ::OpenClipboard(nullptr) != FALSE; }, 3000);
+}
+
+// Puts the bytes (a NUL is added) on the clipboard as CF_TEXT.
+inline bool PutClipboardText(const std::string& strText)
+{
+    HGLOBAL hMem = ::GlobalAlloc(GMEM_MOVEABLE, strText.size() + 1);
+    char* p = hMem ? static_cast<char*>(::GlobalLock(hMem)) : nullptr;
+    if (!p) {
+        if (hMem)
+            ::GlobalFree(hMem);
+        return false;
+    }
+    std::memcpy(p, strText.c_str(), strText.size() + 1);
+    ::GlobalUnlock(hMem);
+    if (!OpenClipboardWithRetry()) {
+        ::GlobalFree(hMem);
+        return false;
+    }
+    ::EmptyClipboard();
+    bool bOk = ::SetClipboardData(CF_TEXT, hMem) != nullptr;
+    ::CloseClipboard();
+    if (!bOk)
+        ::GlobalFree(hMem);
+    return bOk;
+}
+
+// The clipboard's CF_TEXT up to its terminating NUL, never read past the
+// block; false when the clipboard cannot be opened or holds no text.
+// *pbTerminated tells whether the NUL lies inside the block.
+inline bool GetClipboardText(std::string& strText, bool* pbTerminated = nullptr)
+{
+    strText.clear();
+    if (pbTerminated)
+        *pbTerminated = false;
+    if (!OpenClipboardWithRetry())
+        return false;
+    bool bOk = false;
+    HANDLE hData = ::GetClipboardData(CF_TEXT);
+    const char* p = hData ? static_cast<const char*>(::GlobalLock(hData)) : nullptr;
+    if (p) {
+        size_t nSize = ::GlobalSize(hData);
+        strText.assign(p, strnlen(p, nSize));
+        if (pbTerminated)
+            *pbTerminated = strText.size() < nSize;
+        ::GlobalUnlock(hData);
+        bOk = true;
+    }
+    ::CloseClipboard();
+    return bOk;
+}
