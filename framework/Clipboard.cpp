@@ -4,6 +4,23 @@
 
 namespace Clipboard {
 
+namespace {
+
+// Another program (a clipboard viewer, a history tool) may hold the
+// clipboard open for a moment: a copy or a paste waits a little for it
+// before it gives up.
+bool Open()
+{
+    for (int i = 0; i < 20; ++i) {
+        if (::OpenClipboard(nullptr))
+            return true;
+        ::Sleep(5);
+    }
+    return false;
+}
+
+}
+
 HGLOBAL NewBlock(size_t n)
 {
     return n == 0 ? nullptr : ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, n);
@@ -14,7 +31,7 @@ bool PutBlock(HGLOBAL h)
     if (!h)
         return false;
     bool ok = false;
-    if (::OpenClipboard(nullptr)) {
+    if (Open()) {
         ::EmptyClipboard();
         ok = ::SetClipboardData(CF_TEXT, h) != nullptr;
         ::CloseClipboard();
@@ -43,7 +60,7 @@ bool SetText(const char* p, size_t n)
 CString GetText()
 {
     CString s;
-    if (!::OpenClipboard(nullptr))
+    if (!Open())
         return s;
     HANDLE h = ::GetClipboardData(CF_TEXT);
     if (h) {

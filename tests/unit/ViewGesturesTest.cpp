@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/AllocFailure.h"
@@ -122,6 +123,29 @@ TEST_F(ViewGestures, CtrlMiddleClickCopiesTheMarkedLinesWithTheirCodeMarks)
     Middle(0);
     ASSERT_EQ(Mark(), std::make_pair(-1, -1));
     EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "a\r!err\r>cmd") << "no mark: every line, CR between them";
+
+    // Another program holding the clipboard for a moment delays the copy;
+    // it does not lose it.
+    EXPECT_EQ(CopyOf([&] {
+        HANDLE hOpen = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::thread holder([hOpen] {
+            // Opened for a window of its own, as another program does.
+            HWND hWnd = ::CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+            const bool bOpen = hWnd && ::OpenClipboard(hWnd);
+            ::SetEvent(hOpen);
+            if (bOpen) {
+                ::Sleep(40);
+                ::CloseClipboard();
+            }
+            if (hWnd)
+                ::DestroyWindow(hWnd);
+        });
+        ::WaitForSingleObject(hOpen, INFINITE);
+        CtrlMiddle();
+        holder.join();
+        ::CloseHandle(hOpen);
+    }),
+              "a\r!err\r>cmd");
 }
 
 TEST_F(ViewGestures, CopyOfEverythingWhileACommandRunsCopiesNothing)
