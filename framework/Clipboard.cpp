@@ -7,14 +7,17 @@ namespace Clipboard {
 namespace {
 
 // Another program (a clipboard viewer, a history tool) may hold the
-// clipboard open for a moment: a copy or a paste waits a little for it
+// clipboard for a moment: a copy or a paste tries again for a while
 // before it gives up.
+const int kTries = 20;
+const DWORD kTryGapMs = 5;
+
 bool Open()
 {
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < kTries; ++i) {
         if (::OpenClipboard(nullptr))
             return true;
-        ::Sleep(5);
+        ::Sleep(kTryGapMs);
     }
     return false;
 }
@@ -30,8 +33,15 @@ bool PutBlock(HGLOBAL h)
 {
     if (!h)
         return false;
+    // A program that opens and closes the clipboard while this one has it
+    // open can end this one's turn and make the setting fail: the whole
+    // turn is tried again then. A failed set leaves the block ours.
     bool ok = false;
-    if (Open()) {
+    for (int i = 0; i < kTries && !ok; ++i) {
+        if (i > 0)
+            ::Sleep(kTryGapMs);
+        if (!::OpenClipboard(nullptr))
+            continue;
         ::EmptyClipboard();
         ok = ::SetClipboardData(CF_TEXT, h) != nullptr;
         ::CloseClipboard();
