@@ -17,22 +17,12 @@ namespace {
 
 typedef CPrintModelT<CLineStore> CRealPrint;
 
+// The offsets of the lines that a walk with NextLine or PrevLine visits.
 template <class TStore>
-std::vector<long> ForwardWalk(TStore& store)
+std::vector<long> Walk(TStore& store, const char* (TStore::*pStep)(const char*) const)
 {
     std::vector<long> offsets;
-    for (const char* p = store.NextLine(nullptr); p != nullptr; p = store.NextLine(p)) {
-        offsets.push_back(long(p - store.m_pBuffer));
-        KB_CHECK(offsets.size() <= size_t(store.m_nUsed));
-    }
-    return offsets;
-}
-
-template <class TStore>
-std::vector<long> BackwardWalk(TStore& store)
-{
-    std::vector<long> offsets;
-    for (const char* p = store.PrevLine(nullptr); p != nullptr; p = store.PrevLine(p)) {
+    for (const char* p = (store.*pStep)(nullptr); p != nullptr; p = (store.*pStep)(p)) {
         offsets.push_back(long(p - store.m_pBuffer));
         KB_CHECK(offsets.size() <= size_t(store.m_nUsed));
     }
@@ -57,11 +47,11 @@ void Compare(CRealPrint& real, CPrintModel& model, bool bWalks)
     const int n = s.CountLines();
     KB_CHECK(n == m.CountLines());
     KB_CHECK(s.m_nMaxLineLen == m.m_nMaxLineLen);
-    const std::vector<long> forward = ForwardWalk(s);
-    KB_CHECK(forward == ForwardWalk(m));
+    const std::vector<long> forward = Walk(s, &CLineStore::NextLine);
+    KB_CHECK(forward == Walk(m, &CLineStoreModel::NextLine));
     KB_CHECK(forward.size() == size_t(n));
-    std::vector<long> backward = BackwardWalk(s);
-    KB_CHECK(backward == BackwardWalk(m));
+    std::vector<long> backward = Walk(s, &CLineStore::PrevLine);
+    KB_CHECK(backward == Walk(m, &CLineStoreModel::PrevLine));
     std::reverse(backward.begin(), backward.end());
     KB_CHECK(backward == forward);
     for (int i = -1; i <= n; ++i) {
