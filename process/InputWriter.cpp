@@ -1,35 +1,30 @@
 #include "process/InputWriter.h"
 
-#include <process.h>
-
-#include <exception>
-
 namespace {
 // A cancelled write that the system has not finished after this long is
 // left to the closing of the pipe; its buffer is then given up, not freed.
 const DWORD kCancelWaitMs = 2000;
+}
 
 // One write in flight: the system may still write into it after a cancel
 // that does not complete, so it lives on the heap.
-struct CPendingWrite {
+struct CInputWriter::CPendingWrite {
     OVERLAPPED ov {};
     std::string data;
+    size_t nDone = 0;
 };
-}
 
-CInputWriter::CInputWriter()
-    : m_hWake(CreateEventA(nullptr, FALSE, FALSE, nullptr)), m_hStop(CreateEventA(nullptr, TRUE, FALSE, nullptr))
+CInputWriter::CInputWriter() : m_hWake(CreateEventA(nullptr, TRUE, FALSE, nullptr))
 {
 }
 
 CInputWriter::~CInputWriter()
 {
     Stop();
-    Join();
+    if (m_pWrite)
+        End();
     if (m_hWake)
         CloseHandle(m_hWake);
-    if (m_hStop)
-        CloseHandle(m_hStop);
 }
 
 void CInputWriter::Open()
@@ -40,19 +35,9 @@ void CInputWriter::Open()
     m_bOpen = true;
 }
 
-bool CInputWriter::Begin(HANDLE hPipe)
+void CInputWriter::Begin(HANDLE hPipe)
 {
-    Join();
-    if (m_hWake && m_hStop) {
-        ResetEvent(m_hStop);
-        m_hPipe = hPipe;
-        m_hThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadProc, this, 0, nullptr));
-    }
-    if (!m_hThread) {
-        Stop();
-        return false;
-    }
-    return true;
+    m_hPipe = hPipe;
 }
 
 void CInputWriter::Post(const char* p, size_t n)
@@ -74,17 +59,8 @@ void CInputWriter::Stop()
     m_bOpen = false;
     m_queue.clear();
     m_nQueued = 0;
-    if (m_hStop)
-        SetEvent(m_hStop);
-}
-
-void CInputWriter::Join()
-{
-    if (!m_hThread)
-        return;
-    WaitForSingleObject(m_hThread, INFINITE);
-    CloseHandle(m_hThread);
-    m_hThread = nullptr;
+    if (m_hWake)
+        SetEvent(m_hWake);
 }
 
 size_t CInputWriter::Queued()
@@ -93,81 +69,95 @@ size_t CInputWriter::Queued()
     return m_nQueued;
 }
 
-unsigned __stdcall CInputWriter::ThreadProc(void* pParam)
+void CInputWriter::Pump()
 {
-    try {
-        static_cast<CInputWriter*>(pParam)->Feed();
-    } catch (...) {
-        // A queued line that could not be copied: the crash report, as on
-        // the reader thread.
-        std::terminate();
-    }
-    return 0;
-}
-
-void CInputWriter::Feed()
-{
+    if (!m_hPipe)
+        return;
+    // Cleared before looking, so that what comes after the look sets it
+    // again and the next wait ends at once.
+    if (m_hWake)
+        ResetEvent(m_hWake);
     for (;;) {
+        if (m_pWrite) {
+            DWORD dwWritten = 0;
+            if (!GetOverlappedResult(m_hPipe, &m_pWrite->ov, &dwWritten, FALSE)) {
+                if (GetLastError() == ERROR_IO_INCOMPLETE)
+                    return; // the child has not read enough yet
+                dwWritten = 0;
+            }
+            if (dwWritten == 0) {
+                // The child is gone: nothing queued for it can reach it.
+                delete m_pWrite;
+                m_pWrite = nullptr;
+                Stop();
+                return;
+            }
+            m_pWrite->nDone += dwWritten;
+            if (m_pWrite->nDone < m_pWrite->data.size()) {
+                if (!WriteRest())
+                    return;
+                continue;
+            }
+            delete m_pWrite;
+            m_pWrite = nullptr;
+        }
         std::string s;
         {
             std::lock_guard<std::mutex> lock(m_lock);
-            if (!m_bOpen)
+            if (!m_bOpen || m_queue.empty())
                 return;
-            if (!m_queue.empty()) {
-                s.swap(m_queue.front());
-                m_queue.pop_front();
-                m_nQueued -= s.size();
-            }
+            s.swap(m_queue.front());
+            m_queue.pop_front();
+            m_nQueued -= s.size();
         }
-        if (s.empty()) {
-            HANDLE h[2] = { m_hStop, m_hWake };
-            WaitForMultipleObjects(2, h, FALSE, INFINITE);
-            continue;
-        }
-        if (!WriteAll(s)) {
-            // The child is gone or no longer wanted: nothing queued for it
-            // can reach it.
-            Stop();
+        m_pWrite = new CPendingWrite;
+        m_pWrite->data.swap(s);
+        if (!WriteRest())
             return;
-        }
     }
 }
 
-bool CInputWriter::WriteAll(const std::string& s)
+bool CInputWriter::WriteRest()
 {
-    CPendingWrite* pWrite = new CPendingWrite;
-    pWrite->data = s;
-    pWrite->ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!pWrite->ov.hEvent) {
-        delete pWrite;
-        return false;
+    // Without an event of our own the handle itself is signalled; Pump then
+    // notices completion when it is next called.
+    m_pWrite->ov = OVERLAPPED {};
+    m_pWrite->ov.hEvent = m_hWake;
+    const DWORD dwChunk = DWORD(m_pWrite->data.size() - m_pWrite->nDone);
+    if (WriteFile(m_hPipe, m_pWrite->data.data() + m_pWrite->nDone, dwChunk, nullptr, &m_pWrite->ov)
+        || GetLastError() == ERROR_IO_PENDING)
+        return true;
+    delete m_pWrite;
+    m_pWrite = nullptr;
+    Stop();
+    return false;
+}
+
+void CInputWriter::End()
+{
+    Stop();
+    if (m_pWrite) {
+        CancelIo(m_hPipe);
+        // Waits for the cancel only, never for the child.
+        HANDLE hSignal = m_hWake ? m_hWake : m_hPipe;
+        const DWORD dwStart = GetTickCount();
+        for (;;) {
+            if (m_hWake)
+                ResetEvent(m_hWake);
+            DWORD dwWritten = 0;
+            if (GetOverlappedResult(m_hPipe, &m_pWrite->ov, &dwWritten, FALSE)
+                || GetLastError() != ERROR_IO_INCOMPLETE) {
+                delete m_pWrite;
+                break;
+            }
+            // Not finished: the system may still write into it, so it is
+            // given up.
+            const DWORD dwSpent = GetTickCount() - dwStart;
+            if (dwSpent >= kCancelWaitMs)
+                break;
+            WaitForSingleObject(hSignal, kCancelWaitMs - dwSpent);
+        }
+        m_pWrite = nullptr;
     }
-    bool bOk = true;
-    size_t nDone = 0;
-    while (bOk && nDone < pWrite->data.size()) {
-        ResetEvent(pWrite->ov.hEvent);
-        DWORD dwWritten = 0;
-        DWORD dwChunk = DWORD(pWrite->data.size() - nDone);
-        if (!WriteFile(m_hPipe, pWrite->data.data() + nDone, dwChunk, nullptr, &pWrite->ov)
-            && GetLastError() != ERROR_IO_PENDING) {
-            bOk = false;
-            break;
-        }
-        HANDLE h[2] = { pWrite->ov.hEvent, m_hStop };
-        if (WaitForMultipleObjects(2, h, FALSE, INFINITE) != WAIT_OBJECT_0) {
-            CancelIo(m_hPipe);
-            if (WaitForSingleObject(pWrite->ov.hEvent, kCancelWaitMs) != WAIT_OBJECT_0)
-                return false; // pWrite stays allocated: the system may still use it
-            bOk = false;
-            break;
-        }
-        if (!GetOverlappedResult(m_hPipe, &pWrite->ov, &dwWritten, FALSE) || dwWritten == 0) {
-            bOk = false;
-            break;
-        }
-        nDone += dwWritten;
-    }
-    CloseHandle(pWrite->ov.hEvent);
-    delete pWrite;
-    return bOk;
+    m_hPipe = nullptr;
 }

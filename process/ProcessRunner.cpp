@@ -24,6 +24,43 @@ void CloseIfOpen(HANDLE h)
         CloseHandle(h);
 }
 
+// Room left below the caller's frame for the calls it makes next.
+const size_t kStackInUse = 65536;
+
+// Under Wine a new thread starts with the top megabyte of its stack already
+// written (cleared), and those pages would stay resident for as long as the
+// thread lives, that is as long as its command runs. Their contents do not
+// matter below the frames in use, so the system may take them back. Where
+// only the used part of the stack is committed, as on Windows, the range is
+// empty and nothing happens.
+void GiveBackUnusedStack()
+{
+    MEMORY_BASIC_INFORMATION mbi = {};
+    const char* pHere = reinterpret_cast<const char*>(&mbi);
+    if (!VirtualQuery(pHere, &mbi, sizeof(mbi)))
+        return;
+    // The committed pages that end with this frame's, walked to from the
+    // stack's lowest address: a query gives the like pages from the one
+    // asked for onwards.
+    const char* pLow = nullptr;
+    for (const char* p = static_cast<const char*>(mbi.AllocationBase); p && p <= pHere;) {
+        if (!VirtualQuery(p, &mbi, sizeof(mbi)) || mbi.RegionSize == 0)
+            return;
+        p = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize;
+        if (pHere < p) {
+            if (mbi.State == MEM_COMMIT && mbi.Protect == PAGE_READWRITE)
+                pLow = static_cast<const char*>(mbi.BaseAddress);
+            break;
+        }
+    }
+    if (!pLow || pHere < pLow + kStackInUse)
+        return;
+    const ULONG_PTR nHigh = (reinterpret_cast<ULONG_PTR>(pHere) - kStackInUse) & ~ULONG_PTR(0xFFF);
+    const ULONG_PTR nLow = reinterpret_cast<ULONG_PTR>(pLow);
+    if (nHigh > nLow)
+        VirtualAlloc(reinterpret_cast<void*>(nLow), nHigh - nLow, MEM_RESET, PAGE_READWRITE);
+}
+
 }
 
 CProcessRunner::CProcessRunner(IProcessEvents* pEvents, bool bQuiet)
@@ -126,6 +163,7 @@ bool CProcessRunner::RunSync(const char* pszCommand, UINT nCodePage)
 
 unsigned __stdcall CProcessRunner::ThreadProc(void* pParam)
 {
+    GiveBackUnusedStack();
     CProcessRunner* pRunner = static_cast<CProcessRunner*>(pParam);
     HANDLE hPredecessor = pRunner->m_hPredecessor;
     int nRunId = pRunner->m_nQueuedRunId;
@@ -149,8 +187,7 @@ unsigned __stdcall CProcessRunner::ThreadProc(void* pParam)
 void CProcessRunner::Fail(HANDLE (&hPipes)[4])
 {
     DWORD dwError = GetLastError();
-    m_writer.Stop();
-    m_writer.Join();
+    m_writer.End();
     {
         std::lock_guard<std::mutex> lock(m_lockHandles);
         m_hStdinWrite = INVALID_HANDLE_VALUE;
@@ -337,18 +374,13 @@ void CProcessRunner::Run()
 
     // A pass begins every kPollMs, counted from the start of the last one,
     // so that the time its output takes to print is not added to the wait.
-    LARGE_INTEGER freq, passStart;
-    QueryPerformanceFrequency(&freq);
+    LARGE_INTEGER passStart;
     QueryPerformanceCounter(&passStart);
     DWORD dwWait;
     do {
         // The wait comes first, so the pass that sees the child ended still
         // drains what it wrote.
-        LARGE_INTEGER now;
-        QueryPerformanceCounter(&now);
-        const LONGLONG nSpentMs = (now.QuadPart - passStart.QuadPart) * 1000 / freq.QuadPart;
-        const DWORD dwLeft = nSpentMs >= LONGLONG(kPollMs) ? 0 : kPollMs - DWORD(nSpentMs);
-        dwWait = WaitForSingleObject(pi.hProcess, dwLeft);
+        dwWait = AwaitPass(pi.hProcess, passStart);
         QueryPerformanceCounter(&passStart);
         // A pass takes what was waiting when it began, so that a child
         // that writes as fast as it is read cannot keep it from asking
@@ -368,8 +400,7 @@ void CProcessRunner::Run()
     } while (dwWait == WAIT_TIMEOUT && !m_bAbort);
 
     // Input still queued for the child can no longer reach it.
-    m_writer.Stop();
-    m_writer.Join();
+    m_writer.End();
     if (!m_bAbort && m_decoder.HasPendingOutput()) {
         m_buffer[0] = '\0';
         m_dwRead = 0;
@@ -391,6 +422,29 @@ void CProcessRunner::Run()
 
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
+}
+
+DWORD CProcessRunner::AwaitPass(HANDLE hProcess, const LARGE_INTEGER& passStart)
+{
+    static const LONGLONG s_nFrequency = [] {
+        LARGE_INTEGER freq;
+        QueryPerformanceFrequency(&freq);
+        return freq.QuadPart;
+    }();
+    HANDLE hWait[2] = { hProcess, m_writer.WakeHandle() };
+    const DWORD nWait = hWait[1] ? 2 : 1;
+    for (;;) {
+        // Lines for the child go out as soon as they come, and the rest of
+        // one as soon as the child has read the part before it.
+        m_writer.Pump();
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        const LONGLONG nSpentMs = (now.QuadPart - passStart.QuadPart) * 1000 / s_nFrequency;
+        const DWORD dwLeft = nSpentMs >= LONGLONG(kPollMs) ? 0 : kPollMs - DWORD(nSpentMs);
+        const DWORD dwWait = WaitForMultipleObjects(nWait, hWait, FALSE, dwLeft);
+        if (dwWait != WAIT_OBJECT_0 + 1)
+            return dwWait;
+    }
 }
 
 CProcessRunner& CProcessRunner::WriteLine(const CString& strLine)

@@ -38,7 +38,7 @@ public:
     bool RunSync(const char* pszCommand, UINT nCodePage = CP_ACP);
 
     // Queues the text and then CR LF for the child's input, in order, and
-    // returns at once; a writer thread of the run hands them to the child
+    // returns at once; the run's reader thread hands them to the child
     // as it reads. Does nothing on an idle runner; what is still queued
     // when the run ends is dropped.
     CProcessRunner& WriteLine(const CString& strLine);
@@ -96,6 +96,10 @@ public:
 private:
     static unsigned __stdcall ThreadProc(void* pParam);
     void Run();
+    // Waits until the next pass is due (kPollMs after passStart) or the
+    // child has ended, feeding the child's input meanwhile; the result of
+    // the wait on the child.
+    DWORD AwaitPass(HANDLE hProcess, const LARGE_INTEGER& passStart);
     void Fail(HANDLE (&hPipes)[4]);
     void Prepare(const char* pszCommand, UINT nCodePage);
     bool CreatePipes(HANDLE (&hPipes)[4]);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <atomic>
 #include <functional>
@@ -21,6 +24,21 @@ namespace {
 
 // Generous: a Wine process start alone can take a few seconds.
 const DWORD kBound = 30000;
+
+// Threads of this process, as the system lists them.
+int OwnThreads()
+{
+    HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (hSnap == INVALID_HANDLE_VALUE)
+        return -1;
+    int n = 0;
+    THREADENTRY32 te = {};
+    te.dwSize = sizeof(te);
+    for (BOOL b = Thread32First(hSnap, &te); b; b = Thread32Next(hSnap, &te))
+        n += te.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+    CloseHandle(hSnap);
+    return n;
+}
 
 enum EventKind { EvStart, EvError, EvOutput, EvExit };
 
@@ -475,10 +493,13 @@ TEST_F(ProcessRunnerTest, WriteLineReachesTheChildsInput)
 {
     CRecordingSink sink;
     CProcessRunner runner(&sink, true);
+    const int nThreads = OwnThreads();
     ASSERT_TRUE(runner.Start(Sim("--sim-echo-stdin").c_str()));
     ASSERT_TRUE(WaitUntil([&] { return !sink.Events(EvStart).empty(); }, kBound));
     EXPECT_EQ(&runner.WriteLine("hello there"), &runner);
     ASSERT_TRUE(WaitUntil([&] { return sink.Lines().size() >= 1; }, kBound));
+    // The reader thread feeds the child's input too: a run is one thread.
+    EXPECT_EQ(OwnThreads(), nThreads + 1);
     runner.WriteLine("").WriteLine("quit");
     ASSERT_TRUE(runner.WaitForReader(kBound));
     std::vector<std::string> lines = sink.Lines();
