@@ -196,9 +196,10 @@ bool KestrelboxFlood(const CFlood& flood, int nIndex, double* pdRate)
         kFloodTimeoutMs);
     if (nFreshKb > 0 && nIdleKb > 0)
         printf("  memory, each page once (Linux Pss, sampled): just started %.1f MiB, idle %.1f MiB, peak %.1f MiB; "
-               "growth %.1f MiB = %.0f %% of the 4 MiB store (target <= 125 %%)\n",
+               "growth %.1f MiB = %.0f %% of the 4 MiB store (target <= 125 %%%s)\n",
                nFreshKb / 1024.0, nIdleKb / 1024.0, nPeakKb / 1024.0, (nPeakKb - nIdleKb) / 1024.0,
-               100.0 * (nPeakKb - nIdleKb) / 4096.0);
+               100.0 * (nPeakKb - nIdleKb) / 4096.0,
+               flood.nLineLen > 2 ? "" : "; with empty lines the store's own index may add up to 50 %");
     PROCESS_MEMORY_COUNTERS peak = {};
     if (bIdle && Memory(session.ProcessId(), &peak)) {
         const double dStore = 4.0 * 1048576;

@@ -42,34 +42,35 @@ int CountZeros(const char* p, int n)
     return nZeros;
 }
 
+// The index's three arrays in one run of pages of their own: the index
+// grows by doubling, and the arrays it leaves behind go back to the system
+// at once instead of staying in the heap.
 struct CIndexArrays {
     int* pOffset = nullptr;
     unsigned char* pArg = nullptr;
     int* pTree = nullptr;
 
+    static size_t BytesFor(int nSlots) { return size_t(nSlots) * (3 * sizeof(int) + sizeof(unsigned char)); }
+
     bool Allocate(int nSlots)
     {
-        pOffset = new (std::nothrow) int[size_t(nSlots)];
-        pArg = new (std::nothrow) unsigned char[size_t(nSlots)];
-        pTree = new (std::nothrow) int[2 * size_t(nSlots)];
-        if (!pOffset || !pArg || !pTree) {
-            Free();
+        void* p = AllocatePages(BytesFor(nSlots));
+        if (!p)
             return false;
-        }
-        std::fill(pArg, pArg + nSlots, 0);
-        std::fill(pOffset, pOffset + nSlots, 0);
+        // Zeroed already; the tree's -1 means an empty group.
+        pTree = static_cast<int*>(p);
+        pOffset = pTree + 2 * size_t(nSlots);
+        pArg = reinterpret_cast<unsigned char*>(pOffset + nSlots);
         std::fill(pTree, pTree + 2 * size_t(nSlots), -1);
         return true;
     }
-    void Free()
-    {
-        delete[] pOffset;
-        delete[] pArg;
-        delete[] pTree;
-        pOffset = pTree = nullptr;
-        pArg = nullptr;
-    }
 };
+
+// The arrays that CIndexArrays made for nSlots, from their first one.
+void FreeIndexArrays(int* pTree, int nSlots)
+{
+    FreePages(pTree, CIndexArrays::BytesFor(nSlots));
+}
 
 } // namespace
 
@@ -93,15 +94,14 @@ CLineStore::~CLineStore()
 long long CLineStore::AllocatedBytes() const
 {
     return (long long)(m_nRing > 0 ? m_nRing : m_nAlloc)
-        + (long long)m_nSlots * (sizeof(int) + sizeof(unsigned char) + sizeof(int) * 2);
+        + (long long)CIndexArrays::BytesFor(m_nSlots);
 }
 
 bool CLineStore::Resize(int nSize)
 {
     if (nSize < 1) {
         FreeBlock();
-        CIndexArrays old{ m_pGroupOffset, m_pGroupArg, m_pTree };
-        old.Free();
+        FreeIndexArrays(m_pTree, m_nSlots);
         m_pBlock = m_pBuffer = nullptr;
         m_pGroupOffset = m_pTree = nullptr;
         m_pGroupArg = nullptr;
@@ -149,8 +149,7 @@ bool CLineStore::Resize(int nSize)
     FreeBlock();
     m_ring.Swap(ring);
     m_nRing = int(m_ring.Size());
-    CIndexArrays old{ m_pGroupOffset, m_pGroupArg, m_pTree };
-    old.Free();
+    FreeIndexArrays(m_pTree, m_nSlots);
 
     m_pBlock = m_pBuffer = pNew;
     m_nAlloc = nAlloc;
@@ -264,8 +263,7 @@ bool CLineStore::GrowIndex(int nSlots)
     }
     for (int i = nSlots - 1; i >= 1; --i)
         index.pTree[i] = std::max(index.pTree[2 * i], index.pTree[2 * i + 1]);
-    CIndexArrays old{ m_pGroupOffset, m_pGroupArg, m_pTree };
-    old.Free();
+    FreeIndexArrays(m_pTree, m_nSlots);
     m_pGroupOffset = index.pOffset;
     m_pGroupArg = index.pArg;
     m_pTree = index.pTree;

@@ -36,6 +36,17 @@ bool CMirrorBlock::Allocate(size_t nMin)
 
 #ifdef _WIN32
 
+void* AllocatePages(size_t nBytes)
+{
+    return VirtualAlloc(nullptr, nBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void FreePages(void* p, size_t)
+{
+    if (p)
+        VirtualFree(p, 0, MEM_RELEASE);
+}
+
 bool CMirrorBlock::Map(size_t nSize)
 {
     const unsigned long long nBytes = nSize;
@@ -77,6 +88,18 @@ void CMirrorBlock::Free()
 }
 
 #else
+
+void* AllocatePages(size_t nBytes)
+{
+    void* p = mmap(nullptr, nBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return p == MAP_FAILED ? nullptr : p;
+}
+
+void FreePages(void* p, size_t nBytes)
+{
+    if (p)
+        munmap(p, nBytes);
+}
 
 bool CMirrorBlock::Map(size_t nSize)
 {

@@ -5,6 +5,12 @@
 // wraps: a ring buffer that never has to move its contents.
 #include <cstddef>
 
+// Zeroed pages straight from the system, for nBytes (more than zero), null
+// where it has none. FreePages gives them back at once, so memory that a
+// growing structure has left behind does not linger in the heap.
+void* AllocatePages(size_t nBytes);
+void FreePages(void* p, size_t nBytes);
+
 class CMirrorBlock {
 public:
     CMirrorBlock() = default;
