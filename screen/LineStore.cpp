@@ -78,7 +78,7 @@ bool CLineStore::s_bUseRing = true;
 
 CLineStore::CLineStore(int nSize)
     : m_pBuffer(nullptr), m_nCapacity(0), m_nUsed(0), m_nMaxLineLen(0),
-      m_pBlock(nullptr), m_nAlloc(0), m_nRing(0), m_nStart(0), m_nBase(0), m_nLines(0), m_nLastStart(0),
+      m_pBlock(nullptr), m_nAlloc(0), m_nStart(0), m_nBase(0), m_nLines(0), m_nLastStart(0),
       m_nSlots(0), m_nFirstSlot(0), m_nMaxSlots(0), m_pGroupOffset(nullptr), m_pGroupArg(nullptr),
       m_pTree(nullptr), m_nMax(kMaxDirty), m_nCursorLine(-1), m_nCursorOffset(0)
 {
@@ -93,7 +93,7 @@ CLineStore::~CLineStore()
 
 long long CLineStore::AllocatedBytes() const
 {
-    return (long long)(m_nRing > 0 ? m_nRing : m_nAlloc)
+    return (long long)(RingSize() > 0 ? RingSize() : m_nAlloc)
         + (long long)CIndexArrays::BytesFor(m_nSlots);
 }
 
@@ -148,7 +148,6 @@ bool CLineStore::Resize(int nSize)
         memcpy(pNew, m_pBuffer + nKeepFrom, size_t(nKeep));
     FreeBlock();
     m_ring.Swap(ring);
-    m_nRing = int(m_ring.Size());
     FreeIndexArrays(m_pTree, m_nSlots);
 
     m_pBlock = m_pBuffer = pNew;
@@ -167,12 +166,11 @@ bool CLineStore::Resize(int nSize)
 
 void CLineStore::FreeBlock()
 {
-    if (m_nRing > 0)
+    if (RingSize() > 0)
         m_ring.Free();
     else
         delete[] m_pBlock;
     m_pBlock = nullptr;
-    m_nRing = 0;
 }
 
 void CLineStore::ResetIndex()
@@ -349,10 +347,11 @@ void CLineStore::Compact()
     // offsets move. Called when the text would run past the second mapping,
     // which, as the live bytes and the text fit in the capacity, means the
     // start lies in the second mapping.
-    const int nShift = m_nRing > 0 ? m_nStart / m_nRing * m_nRing : m_nStart;
+    const int nRing = RingSize();
+    const int nShift = nRing > 0 ? m_nStart / nRing * nRing : m_nStart;
     if (nShift == 0)
         return;
-    if (m_nRing == 0)
+    if (nRing == 0)
         memmove(m_pBlock, m_pBlock + m_nStart, size_t(m_nUsed));
     if (m_nLines > 0) {
         for (int64_t g = FirstGroup(); g <= LastGroup(); ++g)

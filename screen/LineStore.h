@@ -88,13 +88,14 @@ private:
     void TruncateLines(int64_t nFromLine);
     void Compact();
     void FreeBlock();
+    // The ring's size; 0 for a block with slack.
+    int RingSize() const { return int(m_ring.Size()); }
     void ResetIndex();
     void RebuildIndex();
     int FindLine(int64_t nLine) const;
 
     char* m_pBlock;       // the ring's first mapping, or the block with its slack
     int m_nAlloc;         // bytes addressable from m_pBlock
-    int m_nRing;          // the ring's size; 0 for a block with slack
     CMirrorBlock m_ring;
     int m_nStart;         // offset of m_pBuffer in m_pBlock
     int64_t m_nBase;      // absolute number of line 0; lines are never renumbered

@@ -4,6 +4,7 @@
 // that starts anywhere in the first half is one contiguous run, however it
 // wraps: a ring buffer that never has to move its contents.
 #include <cstddef>
+#include <utility>
 
 // Zeroed pages straight from the system, for nBytes (more than zero), null
 // where it has none. FreePages gives them back at once, so memory that a
@@ -24,12 +25,8 @@ public:
     void Free();
     void Swap(CMirrorBlock& other)
     {
-        char* p = m_pData;
-        m_pData = other.m_pData;
-        other.m_pData = p;
-        size_t n = m_nSize;
-        m_nSize = other.m_nSize;
-        other.m_nSize = n;
+        std::swap(m_pData, other.m_pData);
+        std::swap(m_nSize, other.m_nSize);
     }
 
     // The first of the two mappings, 2 * Size() bytes of address in all.
