@@ -33,21 +33,49 @@ kb_build() {
 # the display they were started on.
 kb_wine_env() {
     export WINEPREFIX="${WINEPREFIX:-$ROOT/build/wineprefix}"
+    kb_wine_prefix wine "${1:-}"
+}
+
+# kb_win32_env [fresh]: as kb_wine_env, for the 32-bit programs (after
+# kb_win32_setup): its own 64-bit prefix with a 32-bit side; KB_WINE32 runs
+# a 32-bit program.
+kb_win32_env() {
+    export WINEPREFIX="$ROOT/build/wineprefix-i686"
+    KB_WINE32="$KB_WIN32_BIN/wine-qemu"
+    kb_wine_prefix "$KB_WIN32_BIN/wine-qemu64" "${1:-}"
+}
+
+# kb_wine_prefix LOADER [fresh]: makes WINEPREFIX with the 64-bit LOADER when
+# it is missing.
+kb_wine_prefix() {
+    local wine="$1"
     export WINEDEBUG="${WINEDEBUG:--all}"
     export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-    if [ "${1:-}" = fresh ]; then
+    if [ "${2:-}" = fresh ]; then
         wineserver -k 2>/dev/null
         wineserver -w 2>/dev/null
     fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Making a Wine prefix in $WINEPREFIX"
-        wineboot -i >/dev/null 2>&1
+        "$wine" wineboot -i >/dev/null 2>&1
         # One virtual desktop for every program of the prefix: windows get
         # their frames drawn by Wine, and hiding or destroying a window does
         # not wait on an X window manager that a virtual display lacks.
-        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+        "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
         wineserver -w
+    fi
+    # No crash debugger: a program that faults must end (and fail its
+    # test), not wait in Wine's crash dialog for a click that never comes.
+    # Wine starts winedbg when AeDebug names no debugger, so it names one
+    # that does not exist; both registry views, for 64- and 32-bit programs.
+    if [ ! -f "$WINEPREFIX/kb-no-crash-debugger" ]; then
+        local view
+        for view in 64 32; do
+            "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+                /d kb-no-crash-debugger /f /reg:$view >/dev/null 2>&1 || return 1
+        done
+        touch "$WINEPREFIX/kb-no-crash-debugger"
     fi
 }
 
