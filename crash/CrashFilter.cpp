@@ -34,11 +34,11 @@ void DisableThreadWindows()
 // Where a C++ exception that nothing catches was thrown: the call to
 // __cxa_throw (or __cxa_rethrow) in the function that threw, found by
 // walking the stack with the unwind tables from the terminate handler up.
-// Failing that (std::terminate called directly, or a noexcept function that
-// an exception left), the call to std::terminate.
+// Failing that (the exception was caught and ended in std::terminate, as the
+// window procedure does with one that would unwind through the system's
+// code, or a noexcept function let one out), the call to std::terminate.
 struct CThrowSite {
     uintptr_t nThrowCaller = 0;       // return address into the thrower
-    uintptr_t nThrow = 0;             // __cxa_throw or __cxa_rethrow
     uintptr_t nTerminateCaller = 0;   // return address into terminate's caller
     uintptr_t nCallee = 0;            // the function the next frame called
 };
@@ -50,7 +50,6 @@ _Unwind_Reason_Code FindThrowSite(_Unwind_Context* pContext, void* pArg)
     if (pSite->nCallee == reinterpret_cast<uintptr_t>(&__cxxabiv1::__cxa_throw)
         || pSite->nCallee == reinterpret_cast<uintptr_t>(&__cxxabiv1::__cxa_rethrow)) {
         pSite->nThrowCaller = nIp;
-        pSite->nThrow = pSite->nCallee;
         return _URC_NORMAL_STOP;
     }
     if (pSite->nCallee == reinterpret_cast<uintptr_t>(&std::terminate) && !pSite->nTerminateCaller)
@@ -59,18 +58,14 @@ _Unwind_Reason_Code FindThrowSite(_Unwind_Context* pContext, void* pArg)
     return nIp ? _URC_NO_REASON : _URC_END_OF_STACK;
 }
 
-// The address of the call instruction that returns to nReturn, when it is
-// a direct call (E8 and a 32-bit displacement) of nCallee; otherwise an
-// address inside the call, since the return address itself may be the
-// first instruction of the next function when the call does not return.
-uintptr_t CallBefore(uintptr_t nReturn, uintptr_t nCallee)
+// The address of the call instruction that returns to nReturn when it is a
+// direct call (E8 and a 32-bit displacement); otherwise an address inside
+// the call, since the return address itself may be the first instruction
+// of the next function when the call does not return.
+uintptr_t CallBefore(uintptr_t nReturn)
 {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(nReturn - 5);
-    int32_t nDisplacement;
-    memcpy(&nDisplacement, p + 1, sizeof nDisplacement);
-    if (p[0] == 0xE8 && nReturn + static_cast<intptr_t>(nDisplacement) == nCallee)
-        return nReturn - 5;
-    return nReturn - 1;
+    return p[0] == 0xE8 ? nReturn - 5 : nReturn - 1;
 }
 
 // Not inlined, and with a frame of its own: on 32-bit, RtlCaptureContext
@@ -87,9 +82,9 @@ uintptr_t CallBefore(uintptr_t nReturn, uintptr_t nCallee)
     _Unwind_Backtrace(FindThrowSite, &site);
     uintptr_t nAddress;
     if (site.nThrowCaller)
-        nAddress = CallBefore(site.nThrowCaller, site.nThrow);
+        nAddress = CallBefore(site.nThrowCaller);
     else if (site.nTerminateCaller)
-        nAddress = CallBefore(site.nTerminateCaller, reinterpret_cast<uintptr_t>(&std::terminate));
+        nAddress = CallBefore(site.nTerminateCaller);
 #ifdef _WIN64
     else
         nAddress = ctx.Rip;
