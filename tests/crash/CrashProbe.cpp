@@ -71,7 +71,6 @@ DWORD WINAPI FaultingThread(void*)
     return 0;
 }
 
-#ifdef _WIN64
 // Wine maps its own kernel stack right above every thread's stack, so a
 // thread's stack never ends in unreadable memory there. A fiber's stack is a
 // reservation of its own; the fiber reserves the address space right above
@@ -80,7 +79,7 @@ DWORD WINAPI FaultingThread(void*)
 // top-level filter under Wine, so the fiber's first frame does what a
 // thread's start does on Windows: it hands the fault to
 // UnhandledExceptionFilter.
-extern "C" EXCEPTION_DISPOSITION ProbeFiberHandler(EXCEPTION_RECORD* pRecord, void*, CONTEXT* pContext, void*)
+extern "C" EXCEPTION_DISPOSITION __cdecl ProbeFiberHandler(EXCEPTION_RECORD* pRecord, void*, CONTEXT* pContext, void*)
 {
     EXCEPTION_POINTERS ep = {pRecord, pContext};
     ::UnhandledExceptionFilter(&ep);
@@ -89,11 +88,22 @@ extern "C" EXCEPTION_DISPOSITION ProbeFiberHandler(EXCEPTION_RECORD* pRecord, vo
 
 __attribute__((noinline, noipa)) void WINAPI TopFiber(void*)
 {
+    NT_TIB* pTib;   // the TIB's own address, from its Self field
+#ifdef _WIN64
+    __asm__("movq %%gs:0x30, %0" : "=r"(pTib));
     __asm__ __volatile__(".seh_handler ProbeFiberHandler, @except\n\t.text\n");
-    void* pStackTop;
-    __asm__("movq %%gs:8, %0" : "=r"(pStackTop));   // the TEB's StackBase
-    if (!::VirtualAlloc(pStackTop, 64 * 1024, MEM_RESERVE, PAGE_NOACCESS))
+#else
+    __asm__("movl %%fs:0x18, %0" : "=r"(pTib));
+    // 32-bit handlers are records on the stack, in a list headed in the TIB.
+    struct CHandlerRecord {
+        void* pNext;
+        void* pHandler;
+    } record = {pTib->ExceptionList, reinterpret_cast<void*>(ProbeFiberHandler)};
+    pTib->ExceptionList = reinterpret_cast<_EXCEPTION_REGISTRATION_RECORD*>(&record);
+#endif
+    if (!::VirtualAlloc(pTib->StackBase, 64 * 1024, MEM_RESERVE, PAGE_NOACCESS))
         ::ExitProcess(5);
+    __asm__ __volatile__("" ::: "memory");
     volatile int* volatile p = nullptr;
     *p = 0x70B;
 }
@@ -108,14 +118,6 @@ DWORD WINAPI TopThread(void*)
     ::SwitchToFiber(pFiber);
     return 0;
 }
-#else
-__attribute__((noinline, noipa)) DWORD WINAPI TopThread(void*)
-{
-    volatile int* volatile p = nullptr;
-    *p = 0x70B;
-    return 0;
-}
-#endif
 
 // An allocation that cannot succeed, made so that the compiler cannot drop it.
 volatile size_t s_nHuge = SIZE_MAX / 2;

@@ -512,6 +512,13 @@ public:
         return bFound;
     }
 
+    // Bytes of the probe's memory.
+    bool Read(CrashWord nAddress, void* p, size_t n) const
+    {
+        SIZE_T nGot = 0;
+        return ::ReadProcessMemory(m_pi.hProcess, reinterpret_cast<const void*>(nAddress), p, n, &nGot) && nGot == n;
+    }
+
     // The exit code once the probe has ended, or STILL_ACTIVE.
     DWORD WaitForExit(DWORD dwTimeout = 20000) const
     {
@@ -958,6 +965,11 @@ TEST(CrashReportDialog, UncaughtExceptionInAWindowHandlerEndsInTheReport)
     CrashWord nBase = 0, nEnd = 0;
     ASSERT_TRUE(probe.ImageRange(&nBase, &nEnd));
     EXPECT_TRUE(r.nAddress >= nBase && r.nAddress < nEnd) << Hex(r.nAddress);
+    // The address is the call that threw (a direct call, E8 and a 32-bit
+    // displacement), not a place in the report's own code.
+    unsigned char code[5] = {};
+    ASSERT_TRUE(probe.Read(r.nAddress, code, sizeof code));
+    EXPECT_EQ(0xE8, code[0]) << Hex(r.nAddress);
     EXPECT_FALSE(r.scan.empty()) << "the stack still shows where the program was";
     HWND hMain = ProbeMainWindow(probe);
     ASSERT_NE(nullptr, hMain);

@@ -651,14 +651,17 @@ TEST(OutputPipe, ReadingNeverWaitsForTheWriter)
     } read = { hRead, {}, 0xFFFF };
     auto ReadOnThread = [&] {
         read.dwGot = 0xFFFF;
-        HANDLE hThread = CreateThread(
-            nullptr, 0,
-            [](void* p) -> DWORD {
+        // A thread routine is WINAPI (__stdcall on 32-bit), which a
+        // lambda does not convert to.
+        struct CReader {
+            static DWORD WINAPI Run(void* p)
+            {
                 CRead* pRead = static_cast<CRead*>(p);
                 pRead->dwGot = ReadWaiting(pRead->hPipe, pRead->buf, 2);
                 return 0;
-            },
-            &read, 0, nullptr);
+            }
+        };
+        HANDLE hThread = CreateThread(nullptr, 0, CReader::Run, &read, 0, nullptr);
         bool bReturned = WaitForSingleObject(hThread, 5000) == WAIT_OBJECT_0;
         if (!bReturned) {
             // Frees the waiting read so that the thread can end.
