@@ -118,8 +118,8 @@ void CMainWnd::OnDestroy()
     // The killed children's reader threads still deliver their exit events,
     // which reach this window; wait for them while handling those messages,
     // so that no thread is left inside an object that is about to go.
-    m_interp.m_cmdRunner.WaitForReader(kReaderWaitMs);
-    m_interp.m_shellRunner.WaitForReader(kReaderWaitMs);
+    m_interp.m_cmdRunner.Close(kReaderWaitMs);
+    m_interp.m_shellRunner.Close(kReaderWaitMs);
 }
 
 void CMainWnd::RunCommand(CString& strLine, bool bSync)
