@@ -215,11 +215,32 @@ void CConsoleView::OnLineMButtonDown(int nLine, int, UINT nFlags)
     Invalidate(TRUE);
 }
 
+LRESULT CConsoleView::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    // Ctrl with the middle button copies whatever line is under the mouse,
+    // and outside the lock that the other clicks are handled under.
+    if (nMsg == WM_MBUTTONDOWN && (wParam & MK_CONTROL)) {
+        CopyToClipboard();
+        return 0;
+    }
+    return CTextGridWnd::WindowProc(nMsg, wParam, lParam);
+}
+
 void CConsoleView::CopyToClipboard()
+{
+    // The block is filled under the lock and handed to the clipboard after
+    // it: emptying the clipboard sends a message to the program that owns
+    // it, and output must not wait for that program.
+    HGLOBAL h = TakeCopy();
+    if (h)
+        Clipboard::PutBlock(h);
+}
+
+HGLOBAL CConsoleView::TakeCopy()
 {
     CSingleLock lock(m_lock);
     if (m_store.m_nUsed == 0)
-        return;
+        return nullptr;
     const char* pFrom = m_store.m_pBuffer;
     const char* pEnd = m_store.m_pBuffer + m_store.m_nUsed;
     bool bMark = m_nMarkFirst >= 0 || m_nMarkLast >= 0;
@@ -230,13 +251,13 @@ void CConsoleView::CopyToClipboard()
         int first = m_nMarkFirst < 0 ? 0 : m_nMarkFirst;
         int last = m_nMarkLast > nLast ? nLast : m_nMarkLast;
         if (first > last)
-            return;
+            return nullptr;
         pFrom = m_store.GetLine(first);
         const char* pLast = m_store.GetLine(last);
         pEnd = pLast + strlen(pLast) + 1;
     } else if (g_bBusy) {
         FailBeep();
-        return;
+        return nullptr;
     }
     // The store can be as large as memory allows: the text goes straight
     // into the clipboard's block, and a block that cannot be had copies
@@ -244,11 +265,11 @@ void CConsoleView::CopyToClipboard()
     const size_t n = size_t(pEnd - pFrom);
     HGLOBAL h = Clipboard::NewBlock(n);
     if (!h)
-        return;
+        return nullptr;
     char* pDst = static_cast<char*>(::GlobalLock(h));
     if (!pDst) {
         ::GlobalFree(h);
-        return;
+        return nullptr;
     }
     for (size_t i = 0; i + 1 < n; ++i) {
         switch (pFrom[i]) {
@@ -261,7 +282,7 @@ void CConsoleView::CopyToClipboard()
     }
     pDst[n - 1] = 0;
     ::GlobalUnlock(h);
-    Clipboard::PutBlock(h);
+    return h;
 }
 
 void CConsoleView::OnLineDblClk(int nLine, int nColumn, UINT)

@@ -5,6 +5,8 @@
 // scrolling to a match, and F4.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -146,6 +148,60 @@ TEST_F(ViewGestures, CtrlMiddleClickCopiesTheMarkedLinesWithTheirCodeMarks)
         ::CloseHandle(hOpen);
     }),
               "a\r!err\r>cmd");
+}
+
+TEST_F(ViewGestures, OutputGoesOnWhileTheClipboardsOwnerKeepsTheCopyWaiting)
+{
+    PrintLines({ "a", "b" });
+    // Another program owns the clipboard and, for a while, answers none of
+    // the messages sent to it: emptying the clipboard sends it one.
+    HANDLE hSent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hAnswer = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hOwned = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread owner([&] {
+        HWND hWnd = ::CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        HGLOBAL hText = ::GlobalAlloc(GMEM_MOVEABLE, 6);
+        if (char* p = static_cast<char*>(::GlobalLock(hText))) {
+            memcpy(p, "owned", 6);
+            ::GlobalUnlock(hText);
+        }
+        if (hWnd && WaitUntil([&] { return ::OpenClipboard(hWnd) != FALSE; }, 3000)) {
+            ::EmptyClipboard();
+            ::SetClipboardData(CF_TEXT, hText);
+            ::CloseClipboard();
+        }
+        ::SetEvent(hOwned);
+        // Waits, without answering, until a message is sent to this thread.
+        if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20000, QS_SENDMESSAGE) == WAIT_OBJECT_0)
+            ::SetEvent(hSent);
+        ::WaitForSingleObject(hAnswer, 20000);
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageA(&msg);
+        if (hWnd)
+            ::DestroyWindow(hWnd);
+    });
+    ::WaitForSingleObject(hOwned, 20000);
+    std::thread copier([&] { View().CopyToClipboard(); });
+    const bool bSent = ::WaitForSingleObject(hSent, 20000) == WAIT_OBJECT_0;
+    std::atomic<bool> bPrinted{ false };
+    std::thread printer([&] {
+        View().Print("output meanwhile");
+        bPrinted = true;
+    });
+    const bool bGoesOn = WaitUntil([&] { return bPrinted.load(); }, 3000);
+    ::SetEvent(hAnswer);
+    printer.join();
+    copier.join();
+    owner.join();
+    ::CloseHandle(hSent);
+    ::CloseHandle(hAnswer);
+    ::CloseHandle(hOwned);
+    ASSERT_TRUE(bSent) << "the copy never sent the owner its message";
+    EXPECT_TRUE(bGoesOn) << "output waited while the copy waited for another program";
+    std::string bytes;
+    EXPECT_TRUE(GetClipboardText(bytes));
+    EXPECT_EQ(bytes, "a\rb");
 }
 
 TEST_F(ViewGestures, CopyOfEverythingWhileACommandRunsCopiesNothing)
