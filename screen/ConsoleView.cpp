@@ -108,6 +108,7 @@ void CConsoleView::PrintOutput(const void* pRun, const char* pszText, bool bUnfi
         m_finder.m_nLine -= n;
         if (m_finder.m_nLine < 0)
             m_finder.m_nLine = m_finder.m_nColumn = -1;
+        m_nDroppedLines += n;
     }
     // A text that was not stored leaves no line to continue.
     m_bContinueLine = bUnfinished && n >= 0;
@@ -139,6 +140,10 @@ void CConsoleView::UpdateRanges()
 {
     m_vBar.SetRange(m_store.CountLines());
     m_hBar.SetRange(m_store.m_nMaxLineLen);
+    // A view scrolled back keeps showing the same text while old lines go,
+    // until that text goes too; then it shows the oldest line.
+    m_vBar.SetPos(m_vBar.m_nPos - m_nDroppedLines);
+    m_nDroppedLines = 0;
     if (m_bFollow)
         m_vBar.GoToEnd();
 }
@@ -199,6 +204,11 @@ void CConsoleView::DrawOverlay(CDC& dc)
 
 void CConsoleView::OnLineMButtonDown(int nLine, int, UINT nFlags)
 {
+    // The screen still shows the lines as they were numbered at the last
+    // paint; a line dropped since is not marked.
+    nLine -= m_nDroppedLines;
+    if (nLine < 0 && !(nFlags & MK_CONTROL))
+        return;
     if (nFlags & MK_CONTROL) {
         CopyToClipboard();
         return;
@@ -287,6 +297,7 @@ HGLOBAL CConsoleView::TakeCopy()
 
 void CConsoleView::OnLineDblClk(int nLine, int nColumn, UINT)
 {
+    nLine -= m_nDroppedLines;
     const char* p = m_store.GetLine(nLine);
     if (!p)
         return;   // below the last line there is nothing to pick
@@ -305,6 +316,7 @@ void CConsoleView::ClearScreen()
 {
     CSingleLock lock(m_lock);
     m_finder.m_nLine = m_finder.m_nColumn = -1;
+    m_nDroppedLines = 0;
     m_store.Clear();
     Invalidate(TRUE);
 }

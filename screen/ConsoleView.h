@@ -80,6 +80,11 @@ protected:
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Lines dropped since the vertical position last took them into
+    // account; under m_lock. The position belongs to the user-interface
+    // thread, so Print leaves the shift to the next paint (or click).
+    int m_nDroppedLines = 0;
+
     // The clipboard block of the marked lines, or of all of them; null when
     // there is nothing to copy.
     HGLOBAL TakeCopy();
