@@ -271,9 +271,13 @@ HGLOBAL CConsoleView::TakeCopy()
     }
     // The store can be as large as memory allows: the text goes straight
     // into the clipboard's block, and a block that cannot be had copies
-    // nothing.
+    // nothing. Lines are parted by CR LF, the clipboard's line end; the
+    // last one has none.
     const size_t n = size_t(pEnd - pFrom);
-    HGLOBAL h = Clipboard::NewBlock(n);
+    size_t nLines = 0;
+    for (const char* p = pFrom; (p = static_cast<const char*>(memchr(p, 0, size_t(pEnd - p)))) != nullptr; ++p)
+        ++nLines;
+    HGLOBAL h = Clipboard::NewBlock(n + nLines - 1);
     if (!h)
         return nullptr;
     char* pDst = static_cast<char*>(::GlobalLock(h));
@@ -283,14 +287,14 @@ HGLOBAL CConsoleView::TakeCopy()
     }
     for (size_t i = 0; i + 1 < n; ++i) {
         switch (pFrom[i]) {
-        case 0: pDst[i] = 13; break;
-        case CODE_ERROR: pDst[i] = '!'; break;
-        case CODE_INFO: pDst[i] = '.'; break;
-        case CODE_ECHO: pDst[i] = '>'; break;
-        default: pDst[i] = pFrom[i]; break;
+        case 0: *pDst++ = 13; *pDst++ = 10; break;
+        case CODE_ERROR: *pDst++ = '!'; break;
+        case CODE_INFO: *pDst++ = '.'; break;
+        case CODE_ECHO: *pDst++ = '>'; break;
+        default: *pDst++ = pFrom[i]; break;
         }
     }
-    pDst[n - 1] = 0;
+    *pDst = 0;
     ::GlobalUnlock(h);
     return h;
 }

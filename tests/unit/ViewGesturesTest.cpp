@@ -119,12 +119,12 @@ TEST_F(ViewGestures, CtrlMiddleClickCopiesTheMarkedLinesWithTheirCodeMarks)
     View().PrintF("%ccmd", 3);
     Paint();
     MarkLines(1, 2);
-    EXPECT_EQ(CopyOf([&] { CtrlMiddle(0); }), "!err\r>cmd");
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(0); }), "!err\r\n>cmd");
     EXPECT_EQ(Mark(), std::make_pair(1, 2)) << "copying leaves the mark";
 
     Middle(0);
     ASSERT_EQ(Mark(), std::make_pair(-1, -1));
-    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "a\r!err\r>cmd") << "no mark: every line, CR between them";
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "a\r\n!err\r\n>cmd") << "no mark: every line, CR LF between them";
 
     // Another program holding the clipboard for a moment delays the copy;
     // it does not lose it.
@@ -147,7 +147,7 @@ TEST_F(ViewGestures, CtrlMiddleClickCopiesTheMarkedLinesWithTheirCodeMarks)
         holder.join();
         ::CloseHandle(hOpen);
     }),
-              "a\r!err\r>cmd");
+              "a\r\n!err\r\n>cmd");
 }
 
 TEST_F(ViewGestures, OutputGoesOnWhileTheClipboardsOwnerKeepsTheCopyWaiting)
@@ -201,7 +201,7 @@ TEST_F(ViewGestures, OutputGoesOnWhileTheClipboardsOwnerKeepsTheCopyWaiting)
     EXPECT_TRUE(bGoesOn) << "output waited while the copy waited for another program";
     std::string bytes;
     EXPECT_TRUE(GetClipboardText(bytes));
-    EXPECT_EQ(bytes, "a\rb");
+    EXPECT_EQ(bytes, "a\r\nb");
 }
 
 TEST_F(ViewGestures, CopyOfEverythingWhileACommandRunsCopiesNothing)
@@ -220,7 +220,7 @@ TEST_F(ViewGestures, MarkNamingMissingLinesCopiesOnlyTheLinesThatExist)
     PrintLines({ "a", "b", "c" });
     MarkLines(1, 10);
     ASSERT_EQ(Mark(), std::make_pair(1, 10));
-    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "b\rc");
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "b\r\nc");
 
     Middle(0);
     Middle(7);
@@ -247,12 +247,13 @@ TEST_F(ViewGestures, CopyOfAFullStoreNeedsNoSecondCopyOfIt)
     for (int i = 0; i < 10000; ++i) {
         View().PrintF("%c%05d%s", CODE_INFO, i, body.c_str());
         if (i > 0)
-            expected += '\r';
+            expected += "\r\n";
         char szNumber[8];
         snprintf(szNumber, sizeof szNumber, "%05d", i);
         expected += "." + std::string(szNumber) + body;
     }
-    ASSERT_EQ(View().m_store.m_nUsed, int(expected.size()) + 1) << "nothing was dropped";
+    // Each CR LF stands for one terminator.
+    ASSERT_EQ(View().m_store.m_nUsed, int(expected.size()) + 1 - 9999) << "nothing was dropped";
     Paint();
     std::string copied = CopyOf([&] {
         // Nothing of the store's size can be had from the C++ heap now; a
