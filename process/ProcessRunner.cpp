@@ -411,7 +411,9 @@ void CProcessRunner::FeedInput(HANDLE hPipe)
     std::lock_guard<std::mutex> lock(m_lockInput);
     size_t nDone = 0;
     while (nDone < m_strInput.size()) {
-        // In no-wait mode a full pipe takes part of a write, or none of it.
+        // In no-wait mode a full pipe takes part of a write, or none of it;
+        // a piece no larger than the pipe fits whole once the child has
+        // read everything before it.
         DWORD dwWritten = 0;
         const DWORD dwChunk = DWORD(std::min<size_t>(m_strInput.size() - nDone, kInputPipeSize));
         if (!WriteFile(hPipe, m_strInput.data() + nDone, dwChunk, &dwWritten, nullptr)) {
