@@ -1,5 +1,7 @@
 #include "app/MainWnd.h"
 
+#include <new>
+
 #include "app/Busy.h"
 #include "app/FileDrop.h"
 #include "app/Version.h"
@@ -56,7 +58,9 @@ int CMainWnd::OnCreate()
 {
     const CSettings& s = g_config.m_settings;
     m_interp.m_strAdbDir = s.AdbDirectory.m_value;
-    m_view.m_store.Resize(s.BufferMegabytes.m_value << 20);
+    // A screen without its store would show nothing, and say nothing.
+    if (!m_view.m_store.Resize(s.BufferMegabytes.m_value << 20))
+        throw std::bad_alloc();
     m_view.SetScreenFont(s.ScreenFont.m_face, s.ScreenFont.m_size);
     m_panel.SetCommandFont(s.CommandFont.m_face, s.CommandFont.m_size, s.CommandFont.m_italic);
     m_view.m_crBack = s.BackColor.m_value;
@@ -118,8 +122,8 @@ void CMainWnd::OnDestroy()
     // The killed children's reader threads still deliver their exit events,
     // which reach this window; wait for them while handling those messages,
     // so that no thread is left inside an object that is about to go.
-    m_interp.m_cmdRunner.WaitForReader(kReaderWaitMs);
-    m_interp.m_shellRunner.WaitForReader(kReaderWaitMs);
+    m_interp.m_cmdRunner.Close(kReaderWaitMs);
+    m_interp.m_shellRunner.Close(kReaderWaitMs);
 }
 
 void CMainWnd::RunCommand(CString& strLine, bool bSync)

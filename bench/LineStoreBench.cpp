@@ -1,7 +1,7 @@
 // Host benchmark of the line store, built apart from the Windows build by
 // scripts/bench:
 //   g++ -std=c++17 -O2 -I. -Itests bench/LineStoreBench.cpp screen/LineStore.cpp
-//       screen/MirrorBlock.cpp -lbenchmark -pthread
+//       -lbenchmark -pthread
 // Arguments: store megabytes, line length (0 = empty lines).
 // The Literal* cases run the literal reference of the same operations, as
 // the baseline they replace.

@@ -33,15 +33,9 @@ bool PutBlock(HGLOBAL h)
 {
     if (!h)
         return false;
-    // A program that opens and closes the clipboard while this one has it
-    // open can end this one's turn and make the setting fail: the whole
-    // turn is tried again then. A failed set leaves the block ours.
+    // A failed set leaves the block ours.
     bool ok = false;
-    for (int i = 0; i < kTries && !ok; ++i) {
-        if (i > 0)
-            ::Sleep(kTryGapMs);
-        if (!::OpenClipboard(nullptr))
-            continue;
+    if (Open()) {
         ::EmptyClipboard();
         ok = ::SetClipboardData(CF_TEXT, h) != nullptr;
         ::CloseClipboard();

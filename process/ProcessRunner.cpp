@@ -3,7 +3,7 @@
 
 #include <process.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <vector>
@@ -13,8 +13,11 @@ int CProcessRunner::s_nNextRunId = 0;
 namespace {
 
 // A reader that has not left ten seconds after its child was killed is
-// stuck in its sink.
+// stuck in its sink or in the system.
 const DWORD kDestroyWaitMs = 10000;
+
+// The suggested size of the child's input pipe.
+const DWORD kInputPipeSize = 2048;
 
 enum { kStdinRead, kStdinWrite, kOutRead, kOutWrite };
 
@@ -22,43 +25,6 @@ void CloseIfOpen(HANDLE h)
 {
     if (h)
         CloseHandle(h);
-}
-
-// Room left below the caller's frame for the calls it makes next.
-const size_t kStackInUse = 65536;
-
-// Under Wine a new thread starts with the top megabyte of its stack already
-// written (cleared), and those pages would stay resident for as long as the
-// thread lives, that is as long as its command runs. Their contents do not
-// matter below the frames in use, so the system may take them back. Where
-// only the used part of the stack is committed, as on Windows, the range is
-// empty and nothing happens.
-void GiveBackUnusedStack()
-{
-    MEMORY_BASIC_INFORMATION mbi = {};
-    const char* pHere = reinterpret_cast<const char*>(&mbi);
-    if (!VirtualQuery(pHere, &mbi, sizeof(mbi)))
-        return;
-    // The committed pages that end with this frame's, walked to from the
-    // stack's lowest address: a query gives the like pages from the one
-    // asked for onwards.
-    const char* pLow = nullptr;
-    for (const char* p = static_cast<const char*>(mbi.AllocationBase); p && p <= pHere;) {
-        if (!VirtualQuery(p, &mbi, sizeof(mbi)) || mbi.RegionSize == 0)
-            return;
-        p = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize;
-        if (pHere < p) {
-            if (mbi.State == MEM_COMMIT && mbi.Protect == PAGE_READWRITE)
-                pLow = static_cast<const char*>(mbi.BaseAddress);
-            break;
-        }
-    }
-    if (!pLow || pHere < pLow + kStackInUse)
-        return;
-    const ULONG_PTR nHigh = (reinterpret_cast<ULONG_PTR>(pHere) - kStackInUse) & ~ULONG_PTR(0xFFF);
-    const ULONG_PTR nLow = reinterpret_cast<ULONG_PTR>(pLow);
-    if (nHigh > nLow)
-        VirtualAlloc(reinterpret_cast<void*>(nLow), nHigh - nLow, MEM_RESET, PAGE_READWRITE);
 }
 
 }
@@ -71,16 +37,22 @@ CProcessRunner::CProcessRunner(IProcessEvents* pEvents, bool bQuiet)
 
 CProcessRunner::~CProcessRunner()
 {
+    Close(kDestroyWaitMs);
+}
+
+void CProcessRunner::Close(DWORD dwTimeout)
+{
     if (IsRunning())
         Terminate();
-    if (!WaitForReader(kDestroyWaitMs)) {
-        // Freeing the object under a live reader would let it write into
-        // freed memory; stopping the thread is the lesser harm.
-        TerminateThread(m_hReader, 1);
-        WaitForSingleObject(m_hReader, kDestroyWaitMs);
-        CloseHandle(m_hReader);
-        m_hReader = nullptr;
-    }
+    if (WaitForReader(dwTimeout))
+        return;
+    // The object must not go from under the reader, and killing the thread
+    // could leave a lock it holds (the loader's, the heap's) taken for good
+    // and hang the rest of the exit. The system ends the thread with the
+    // process; the child first, which a reader that was starting it may
+    // have made only now.
+    Terminate();
+    ::TerminateProcess(::GetCurrentProcess(), kStuckReaderExitCode);
 }
 
 void CProcessRunner::Prepare(const char* pszCommand, UINT nCodePage)
@@ -89,7 +61,7 @@ void CProcessRunner::Prepare(const char* pszCommand, UINT nCodePage)
     m_nCodePage = nCodePage;
     m_bAbort = false;
     // Lines for the child queue up from now on, also before it exists.
-    m_writer.Open();
+    ResetInput(true);
     std::lock_guard<std::mutex> lock(m_lockHandles);
     m_bChildPending = true;
 }
@@ -108,7 +80,7 @@ bool CProcessRunner::Start(const char* pszCommand, UINT nCodePage)
     if (!hThread) {
         DWORD dwError = GetLastError();
         m_hPredecessor = nullptr;
-        m_writer.Stop();
+        ResetInput(false);
         {
             std::lock_guard<std::mutex> lock(m_lockHandles);
             m_bChildPending = false;
@@ -119,26 +91,11 @@ bool CProcessRunner::Start(const char* pszCommand, UINT nCodePage)
     }
     m_hThread = hThread;
     m_dwThreadId = nThreadId;
-    SetThreadPriority(hThread, THREAD_PRIORITY_NORMAL);
-    if (ResumeThread(hThread) == DWORD(-1)) {
-        // The thread never ran, so it neither took the predecessor nor
-        // touched the runner.
-        DWORD dwError = GetLastError();
-        TerminateThread(hThread, 1);
-        WaitForSingleObject(hThread, INFINITE);
-        CloseHandle(hThread);
-        m_hPredecessor = nullptr;
-        m_hThread = INVALID_HANDLE_VALUE;
-        m_writer.Stop();
-        {
-            std::lock_guard<std::mutex> lock(m_lockHandles);
-            m_bChildPending = false;
-        }
-        SetLastError(dwError);
-        m_pEvents->OnProcessError(this);
-        return false;
-    }
     m_hReader = hThread;
+    // Resuming a thread just made suspended, through the handle that made
+    // it, cannot fail.
+    SetThreadPriority(hThread, THREAD_PRIORITY_NORMAL);
+    ResumeThread(hThread);
     s_nNextRunId++;
     return true;
 }
@@ -163,7 +120,6 @@ bool CProcessRunner::RunSync(const char* pszCommand, UINT nCodePage)
 
 unsigned __stdcall CProcessRunner::ThreadProc(void* pParam)
 {
-    GiveBackUnusedStack();
     CProcessRunner* pRunner = static_cast<CProcessRunner*>(pParam);
     HANDLE hPredecessor = pRunner->m_hPredecessor;
     int nRunId = pRunner->m_nQueuedRunId;
@@ -187,7 +143,7 @@ unsigned __stdcall CProcessRunner::ThreadProc(void* pParam)
 void CProcessRunner::Fail(HANDLE (&hPipes)[4])
 {
     DWORD dwError = GetLastError();
-    m_writer.End();
+    ResetInput(false);
     {
         std::lock_guard<std::mutex> lock(m_lockHandles);
         m_hStdinWrite = INVALID_HANDLE_VALUE;
@@ -202,28 +158,16 @@ void CProcessRunner::Fail(HANDLE (&hPipes)[4])
 
 bool CProcessRunner::CreatePipes(HANDLE (&hPipes)[4])
 {
-    // The parent's ends are never inheritable. The input pipe is a named
-    // one, so that its parent end can be written with overlapped I/O, which
-    // the writer can cancel when the child does not read.
-    static std::atomic<unsigned> s_nPipes { 0 };
-    char szName[96];
-    snprintf(szName, sizeof(szName), "\\\\.\\pipe\\kestrelbox-input-%lu-%u", GetCurrentProcessId(),
-             ++s_nPipes);
-    HANDLE h = CreateNamedPipeA(szName, PIPE_ACCESS_OUTBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                                PIPE_TYPE_BYTE | PIPE_WAIT, 1, 2048, 2048, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    // The parent's ends are never inheritable. The input pipe's write end
+    // never waits: a child that does not read fills the pipe, and the rest
+    // of its input stays queued.
+    SECURITY_ATTRIBUTES sa = { sizeof(sa), nullptr, FALSE };
+    if (!CreatePipe(&hPipes[kStdinRead], &hPipes[kStdinWrite], &sa, kInputPipeSize))
         return false;
-    hPipes[kStdinWrite] = h;
-    h = CreateFileA(szName, GENERIC_READ | FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    DWORD dwMode = PIPE_READMODE_BYTE | PIPE_NOWAIT;
+    if (!SetNamedPipeHandleState(hPipes[kStdinWrite], &dwMode, nullptr, nullptr))
         return false;
-    hPipes[kStdinRead] = h;
-    HANDLE hRead = nullptr, hWrite = nullptr;
-    if (!CreateOutputPipe(hRead, hWrite, kChunkSize))
-        return false;
-    hPipes[kOutRead] = hRead;
-    hPipes[kOutWrite] = hWrite;
-    return true;
+    return CreateOutputPipe(hPipes[kOutRead], hPipes[kOutWrite], kChunkSize);
 }
 
 namespace {
@@ -352,7 +296,6 @@ void CProcessRunner::Run()
         return;
     }
     m_hStdinWrite = hPipes[kStdinWrite];
-    m_writer.Begin(hPipes[kStdinWrite]);
 
     PROCESS_INFORMATION pi = {};
     m_pi = pi;
@@ -378,8 +321,10 @@ void CProcessRunner::Run()
     QueryPerformanceCounter(&passStart);
     DWORD dwWait;
     do {
-        // The wait comes first, so the pass that sees the child ended still
-        // drains what it wrote.
+        // Input queued since the last pass goes out before the wait, and
+        // the wait comes before the reading, so that the pass that sees
+        // the child ended still drains what it wrote.
+        FeedInput(hPipes[kStdinWrite]);
         dwWait = AwaitPass(pi.hProcess, passStart);
         QueryPerformanceCounter(&passStart);
         // A pass takes what was waiting when it began, so that a child
@@ -400,7 +345,7 @@ void CProcessRunner::Run()
     } while (dwWait == WAIT_TIMEOUT && !m_bAbort);
 
     // Input still queued for the child can no longer reach it.
-    m_writer.End();
+    ResetInput(false);
     if (!m_bAbort && m_decoder.HasPendingOutput()) {
         m_buffer[0] = '\0';
         m_dwRead = 0;
@@ -431,28 +376,57 @@ DWORD CProcessRunner::AwaitPass(HANDLE hProcess, const LARGE_INTEGER& passStart)
         QueryPerformanceFrequency(&freq);
         return freq.QuadPart;
     }();
-    HANDLE hWait[2] = { hProcess, m_writer.WakeHandle() };
-    const DWORD nWait = hWait[1] ? 2 : 1;
-    for (;;) {
-        // Lines for the child go out as soon as they come, and the rest of
-        // one as soon as the child has read the part before it.
-        m_writer.Pump();
-        LARGE_INTEGER now;
-        QueryPerformanceCounter(&now);
-        const LONGLONG nSpentMs = (now.QuadPart - passStart.QuadPart) * 1000 / s_nFrequency;
-        const DWORD dwLeft = nSpentMs >= LONGLONG(kPollMs) ? 0 : kPollMs - DWORD(nSpentMs);
-        const DWORD dwWait = WaitForMultipleObjects(nWait, hWait, FALSE, dwLeft);
-        if (dwWait != WAIT_OBJECT_0 + 1)
-            return dwWait;
-    }
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    const LONGLONG nSpentMs = (now.QuadPart - passStart.QuadPart) * 1000 / s_nFrequency;
+    const DWORD dwLeft = nSpentMs >= LONGLONG(kPollMs) ? 0 : kPollMs - DWORD(nSpentMs);
+    return WaitForSingleObject(hProcess, dwLeft);
 }
 
 CProcessRunner& CProcessRunner::WriteLine(const CString& strLine)
 {
-    std::string s(strLine.GetString(), size_t(strLine.GetLength()));
-    s += "\r\n";
-    m_writer.Post(s.data(), s.size());
+    std::lock_guard<std::mutex> lock(m_lockInput);
+    if (m_bInputOpen) {
+        m_strInput.append(strLine.GetString(), size_t(strLine.GetLength()));
+        m_strInput += "\r\n";
+    }
     return *this;
+}
+
+size_t CProcessRunner::QueuedInput()
+{
+    std::lock_guard<std::mutex> lock(m_lockInput);
+    return m_strInput.size();
+}
+
+void CProcessRunner::ResetInput(bool bOpen)
+{
+    std::lock_guard<std::mutex> lock(m_lockInput);
+    m_bInputOpen = bOpen;
+    std::string().swap(m_strInput);
+}
+
+void CProcessRunner::FeedInput(HANDLE hPipe)
+{
+    std::lock_guard<std::mutex> lock(m_lockInput);
+    size_t nDone = 0;
+    while (nDone < m_strInput.size()) {
+        // In no-wait mode a full pipe takes part of a write, or none of it;
+        // a piece no larger than the pipe fits whole once the child has
+        // read everything before it.
+        DWORD dwWritten = 0;
+        const DWORD dwChunk = DWORD(std::min<size_t>(m_strInput.size() - nDone, kInputPipeSize));
+        if (!WriteFile(hPipe, m_strInput.data() + nDone, dwChunk, &dwWritten, nullptr)) {
+            // The child has closed its input: nothing queued can reach it.
+            m_bInputOpen = false;
+            std::string().swap(m_strInput);
+            return;
+        }
+        if (dwWritten == 0)
+            break;
+        nDone += dwWritten;
+    }
+    m_strInput.erase(0, nDone);
 }
 
 BOOL CProcessRunner::Terminate()

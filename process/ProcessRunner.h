@@ -8,9 +8,9 @@
 #include <windows.h>
 #include <atomic>
 #include <mutex>
+#include <string>
 
 #include "framework/String.h"
-#include "process/InputWriter.h"
 #include "process/OutputDecoder.h"
 #include "process/ProcessEvents.h"
 
@@ -19,9 +19,12 @@ public:
     static constexpr DWORD kChunkSize = 131072;
     static constexpr DWORD kPollMs = 10;
 
+    // The exit code of a process that Close ended under a reader that would
+    // not leave.
+    static constexpr UINT kStuckReaderExitCode = WAIT_TIMEOUT;
+
     explicit CProcessRunner(IProcessEvents* pEvents = nullptr, bool bQuiet = false);
-    // Terminates a child still running and waits (bounded) until the reader
-    // thread has left the object.
+    // Close with a bound of ten seconds.
     ~CProcessRunner();
     CProcessRunner(const CProcessRunner&) = delete;
     CProcessRunner& operator=(const CProcessRunner&) = delete;
@@ -38,12 +41,12 @@ public:
     bool RunSync(const char* pszCommand, UINT nCodePage = CP_ACP);
 
     // Queues the text and then CR LF for the child's input, in order, and
-    // returns at once; the run's reader thread hands them to the child
-    // as it reads. Does nothing on an idle runner; what is still queued
-    // when the run ends is dropped.
+    // returns at once; each pass of the reader hands the pipe what it can
+    // take. Does nothing on an idle runner; what is still queued when the
+    // run ends is dropped.
     CProcessRunner& WriteLine(const CString& strLine);
     // Bytes given to WriteLine that the child's pipe has not taken yet.
-    size_t QueuedInput() { return m_writer.Queued(); }
+    size_t QueuedInput();
     // Asks the run to end and kills its child with exit code 255. TRUE if
     // the child was killed, or will be as soon as it exists.
     BOOL Terminate();
@@ -54,6 +57,11 @@ public:
     // (the sink may send to windows of this thread). True when it has, or
     // when there is no such thread; false after dwTimeout ms.
     bool WaitForReader(DWORD dwTimeout);
+    // Ends a run and its child, and waits up to dwTimeout for the reader as
+    // WaitForReader does. A reader that has not left by then is stuck in its
+    // sink or in the system: the child is ended (it may exist only now) and
+    // the process ends with kStuckReaderExitCode, the reader with it.
+    void Close(DWORD dwTimeout);
 
     // For OnProcessOutput: cuts the current chunk into lines for the sink.
     // Returns false when the abort flag stopped it.
@@ -97,16 +105,23 @@ private:
     static unsigned __stdcall ThreadProc(void* pParam);
     void Run();
     // Waits until the next pass is due (kPollMs after passStart) or the
-    // child has ended, feeding the child's input meanwhile; the result of
-    // the wait on the child.
-    DWORD AwaitPass(HANDLE hProcess, const LARGE_INTEGER& passStart);
+    // child has ended; the result of the wait on the child.
+    static DWORD AwaitPass(HANDLE hProcess, const LARGE_INTEGER& passStart);
+    // Hands the pipe as much of the queued input as it takes now.
+    void FeedInput(HANDLE hPipe);
+    // Drops the queued input; with bOpen, takes WriteLine's lines from now on.
+    void ResetInput(bool bOpen);
     void Fail(HANDLE (&hPipes)[4]);
     void Prepare(const char* pszCommand, UINT nCodePage);
     bool CreatePipes(HANDLE (&hPipes)[4]);
     bool CreateChild(HANDLE (&hPipes)[4], PROCESS_INFORMATION& pi);
 
     COutputDecoder m_decoder;
-    CInputWriter m_writer;
+
+    // The child's input, in order, from WriteLine to the reader's passes.
+    std::mutex m_lockInput;
+    std::string m_strInput;
+    bool m_bInputOpen = false;
 
     // Kept by the caller's side until the thread is known to have ended; a
     // new Start hands it to its own thread, which waits for it before it

@@ -108,6 +108,7 @@ void CConsoleView::PrintOutput(const void* pRun, const char* pszText, bool bUnfi
         m_finder.m_nLine -= n;
         if (m_finder.m_nLine < 0)
             m_finder.m_nLine = m_finder.m_nColumn = -1;
+        m_nDroppedLines += n;
     }
     // A text that was not stored leaves no line to continue.
     m_bContinueLine = bUnfinished && n >= 0;
@@ -139,6 +140,10 @@ void CConsoleView::UpdateRanges()
 {
     m_vBar.SetRange(m_store.CountLines());
     m_hBar.SetRange(m_store.m_nMaxLineLen);
+    // A view scrolled back keeps showing the same text while old lines go,
+    // until that text goes too; then it shows the oldest line.
+    m_vBar.SetPos(m_vBar.m_nPos - m_nDroppedLines);
+    m_nDroppedLines = 0;
     if (m_bFollow)
         m_vBar.GoToEnd();
 }
@@ -199,6 +204,11 @@ void CConsoleView::DrawOverlay(CDC& dc)
 
 void CConsoleView::OnLineMButtonDown(int nLine, int, UINT nFlags)
 {
+    // The screen still shows the lines as they were numbered at the last
+    // paint; a line dropped since is not marked.
+    nLine -= m_nDroppedLines;
+    if (nLine < 0 && !(nFlags & MK_CONTROL))
+        return;
     if (nFlags & MK_CONTROL) {
         CopyToClipboard();
         return;
@@ -215,11 +225,32 @@ void CConsoleView::OnLineMButtonDown(int nLine, int, UINT nFlags)
     Invalidate(TRUE);
 }
 
+LRESULT CConsoleView::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    // Ctrl with the middle button copies whatever line is under the mouse,
+    // and outside the lock that the other clicks are handled under.
+    if (nMsg == WM_MBUTTONDOWN && (wParam & MK_CONTROL)) {
+        CopyToClipboard();
+        return 0;
+    }
+    return CTextGridWnd::WindowProc(nMsg, wParam, lParam);
+}
+
 void CConsoleView::CopyToClipboard()
+{
+    // The block is filled under the lock and handed to the clipboard after
+    // it: emptying the clipboard sends a message to the program that owns
+    // it, and output must not wait for that program.
+    HGLOBAL h = TakeCopy();
+    if (h)
+        Clipboard::PutBlock(h);
+}
+
+HGLOBAL CConsoleView::TakeCopy()
 {
     CSingleLock lock(m_lock);
     if (m_store.m_nUsed == 0)
-        return;
+        return nullptr;
     const char* pFrom = m_store.m_pBuffer;
     const char* pEnd = m_store.m_pBuffer + m_store.m_nUsed;
     bool bMark = m_nMarkFirst >= 0 || m_nMarkLast >= 0;
@@ -230,42 +261,47 @@ void CConsoleView::CopyToClipboard()
         int first = m_nMarkFirst < 0 ? 0 : m_nMarkFirst;
         int last = m_nMarkLast > nLast ? nLast : m_nMarkLast;
         if (first > last)
-            return;
+            return nullptr;
         pFrom = m_store.GetLine(first);
         const char* pLast = m_store.GetLine(last);
         pEnd = pLast + strlen(pLast) + 1;
     } else if (g_bBusy) {
         FailBeep();
-        return;
+        return nullptr;
     }
     // The store can be as large as memory allows: the text goes straight
     // into the clipboard's block, and a block that cannot be had copies
-    // nothing.
+    // nothing. Lines are parted by CR LF, the clipboard's line end; the
+    // last one has none.
     const size_t n = size_t(pEnd - pFrom);
-    HGLOBAL h = Clipboard::NewBlock(n);
+    size_t nLines = 0;
+    for (const char* p = pFrom; (p = static_cast<const char*>(memchr(p, 0, size_t(pEnd - p)))) != nullptr; ++p)
+        ++nLines;
+    HGLOBAL h = Clipboard::NewBlock(n + nLines - 1);
     if (!h)
-        return;
+        return nullptr;
     char* pDst = static_cast<char*>(::GlobalLock(h));
     if (!pDst) {
         ::GlobalFree(h);
-        return;
+        return nullptr;
     }
     for (size_t i = 0; i + 1 < n; ++i) {
         switch (pFrom[i]) {
-        case 0: pDst[i] = 13; break;
-        case CODE_ERROR: pDst[i] = '!'; break;
-        case CODE_INFO: pDst[i] = '.'; break;
-        case CODE_ECHO: pDst[i] = '>'; break;
-        default: pDst[i] = pFrom[i]; break;
+        case 0: *pDst++ = 13; *pDst++ = 10; break;
+        case CODE_ERROR: *pDst++ = '!'; break;
+        case CODE_INFO: *pDst++ = '.'; break;
+        case CODE_ECHO: *pDst++ = '>'; break;
+        default: *pDst++ = pFrom[i]; break;
         }
     }
-    pDst[n - 1] = 0;
+    *pDst = 0;
     ::GlobalUnlock(h);
-    Clipboard::PutBlock(h);
+    return h;
 }
 
 void CConsoleView::OnLineDblClk(int nLine, int nColumn, UINT)
 {
+    nLine -= m_nDroppedLines;
     const char* p = m_store.GetLine(nLine);
     if (!p)
         return;   // below the last line there is nothing to pick
@@ -284,6 +320,7 @@ void CConsoleView::ClearScreen()
 {
     CSingleLock lock(m_lock);
     m_finder.m_nLine = m_finder.m_nColumn = -1;
+    m_nDroppedLines = 0;
     m_store.Clear();
     Invalidate(TRUE);
 }

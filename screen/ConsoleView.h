@@ -77,8 +77,18 @@ protected:
     void OnLineMButtonDown(int nLine, int nColumn, UINT nFlags) override;
     void OnLineDblClk(int nLine, int nColumn, UINT nFlags) override;
     void GetLineAttributes(CLineDrawInfo* pInfo) override;
+    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Lines dropped since the vertical position last took them into
+    // account; under m_lock. The position belongs to the user-interface
+    // thread, so Print leaves the shift to the next paint (or click).
+    int m_nDroppedLines = 0;
+
+    // The clipboard block of the marked lines, or of all of them; null when
+    // there is nothing to copy.
+    HGLOBAL TakeCopy();
+
     // The find match as the last paint took it under the lock.
     bool m_bOverlay = false;
     CLineDrawInfo m_overlay = {};

@@ -42,45 +42,38 @@ int CountZeros(const char* p, int n)
     return nZeros;
 }
 
-// The index's three arrays in one run of pages of their own: the index
-// grows by doubling, and the arrays it leaves behind go back to the system
-// at once instead of staying in the heap.
-struct CIndexArrays {
-    int* pOffset = nullptr;
-    unsigned char* pArg = nullptr;
-    int* pTree = nullptr;
-
-    static size_t BytesFor(int nSlots) { return size_t(nSlots) * (3 * sizeof(int) + sizeof(unsigned char)); }
-
-    bool Allocate(int nSlots)
-    {
-        void* p = AllocatePages(BytesFor(nSlots));
-        if (!p)
-            return false;
-        // Zeroed already; the tree's -1 means an empty group.
-        pTree = static_cast<int*>(p);
-        pOffset = pTree + 2 * size_t(nSlots);
-        pArg = reinterpret_cast<unsigned char*>(pOffset + nSlots);
-        std::fill(pTree, pTree + 2 * size_t(nSlots), -1);
-        return true;
-    }
-};
-
-// The arrays that CIndexArrays made for nSlots, from their first one.
-void FreeIndexArrays(int* pTree, int nSlots)
-{
-    FreePages(pTree, CIndexArrays::BytesFor(nSlots));
-}
-
 } // namespace
 
-bool CLineStore::s_bUseRing = true;
+bool CLineStore::CIndex::Allocate(int nSlots)
+{
+    try {
+        offset.assign(size_t(nSlots), 0);
+        arg.assign(size_t(nSlots), 0);
+        // -1: a free slot.
+        tree.assign(2 * size_t(nSlots), -1);
+    } catch (const std::bad_alloc&) {
+        *this = CIndex();
+        return false;
+    }
+    return true;
+}
+
+void CLineStore::CIndex::Swap(CIndex& other)
+{
+    offset.swap(other.offset);
+    arg.swap(other.arg);
+    tree.swap(other.tree);
+}
+
+size_t CLineStore::CIndex::Bytes() const
+{
+    return offset.capacity() * sizeof(int) + arg.capacity() + tree.capacity() * sizeof(int);
+}
 
 CLineStore::CLineStore(int nSize)
     : m_pBuffer(nullptr), m_nCapacity(0), m_nUsed(0), m_nMaxLineLen(0),
       m_pBlock(nullptr), m_nAlloc(0), m_nStart(0), m_nBase(0), m_nLines(0), m_nLastStart(0),
-      m_nSlots(0), m_nFirstSlot(0), m_nMaxSlots(0), m_pGroupOffset(nullptr), m_pGroupArg(nullptr),
-      m_pTree(nullptr), m_nMax(kMaxDirty), m_nCursorLine(-1), m_nCursorOffset(0)
+      m_nSlots(0), m_nFirstSlot(0), m_nMaxSlots(0), m_nMax(kMaxDirty), m_nCursorLine(-1), m_nCursorOffset(0)
 {
     if (nSize > 0 && !Resize(nSize))
         throw std::bad_alloc();
@@ -93,18 +86,15 @@ CLineStore::~CLineStore()
 
 long long CLineStore::AllocatedBytes() const
 {
-    return (long long)(RingSize() > 0 ? RingSize() : m_nAlloc)
-        + (long long)CIndexArrays::BytesFor(m_nSlots);
+    return (long long)m_nAlloc + (long long)m_index.Bytes();
 }
 
 bool CLineStore::Resize(int nSize)
 {
     if (nSize < 1) {
-        FreeBlock();
-        FreeIndexArrays(m_pTree, m_nSlots);
+        delete[] m_pBlock;
+        m_index = CIndex();
         m_pBlock = m_pBuffer = nullptr;
-        m_pGroupOffset = m_pTree = nullptr;
-        m_pGroupArg = nullptr;
         m_nAlloc = m_nCapacity = m_nUsed = m_nMaxLineLen = 0;
         m_nStart = m_nLines = m_nLastStart = m_nSlots = m_nFirstSlot = m_nMaxSlots = 0;
         m_nBase = 0;
@@ -127,28 +117,17 @@ bool CLineStore::Resize(int nSize)
     const int nLines = nKeep > 0 ? CountZeros(m_pBuffer + nKeepFrom, nKeep) : 0;
     const int nMaxSlots = MaxSlotsFor(nNewCapacity);
     const int nSlots = std::min(std::max(kMinSlots, 2 * (nLines / kGroupLines + 2)), nMaxSlots);
-    // Twice the ring must stay addressable with an int.
-    CMirrorBlock ring;
-    char* pNew = nullptr;
-    int nAlloc = 0;
-    if (s_bUseRing && nSize <= INT_MAX / 4 && ring.Allocate(size_t(nSize))) {
-        pNew = ring.Data();
-        nAlloc = int(2 * ring.Size());
-    } else {
-        nAlloc = nSize + SlackFor(nSize);
-        pNew = new (std::nothrow) char[size_t(nAlloc)];
-    }
-    CIndexArrays index;
+    const int nAlloc = nSize + SlackFor(nSize);
+
+    char* pNew = new (std::nothrow) char[size_t(nAlloc)];
+    CIndex index;
     if (pNew == nullptr || !index.Allocate(nSlots)) {
-        if (!ring.Data())
-            delete[] pNew;
+        delete[] pNew;
         return false;
     }
     if (nKeep > 0)
         memcpy(pNew, m_pBuffer + nKeepFrom, size_t(nKeep));
-    FreeBlock();
-    m_ring.Swap(ring);
-    FreeIndexArrays(m_pTree, m_nSlots);
+    delete[] m_pBlock;
 
     m_pBlock = m_pBuffer = pNew;
     m_nAlloc = nAlloc;
@@ -157,20 +136,9 @@ bool CLineStore::Resize(int nSize)
     m_nUsed = nKeep;
     m_nSlots = nSlots;
     m_nMaxSlots = nMaxSlots;
-    m_pGroupOffset = index.pOffset;
-    m_pGroupArg = index.pArg;
-    m_pTree = index.pTree;
+    m_index.Swap(index);
     RebuildIndex();
     return true;
-}
-
-void CLineStore::FreeBlock()
-{
-    if (RingSize() > 0)
-        m_ring.Free();
-    else
-        delete[] m_pBlock;
-    m_pBlock = nullptr;
 }
 
 void CLineStore::ResetIndex()
@@ -180,7 +148,7 @@ void CLineStore::ResetIndex()
     m_nLines = 0;
     m_nLastStart = m_nStart;
     if (m_nSlots > 0) {
-        std::fill(m_pTree, m_pTree + 2 * size_t(m_nSlots), -1);
+        std::fill(m_index.tree.begin(), m_index.tree.end(), -1);
     }
     m_nMax = kMaxDirty;
     m_nCursorLine = -1;
@@ -205,20 +173,20 @@ void CLineStore::GroupStart(int64_t nGroup, int* pnOffset, int64_t* pnLine) cons
         *pnOffset = m_nStart;
         *pnLine = m_nBase;
     } else {
-        *pnOffset = m_pGroupOffset[Slot(nGroup)];
+        *pnOffset = m_index.offset[Slot(nGroup)];
         *pnLine = nGroup * kGroupLines;
     }
 }
 
 void CLineStore::SetSlotMax(int nSlot, int nMax, int nArg)
 {
-    m_pGroupArg[nSlot] = (unsigned char)nArg;
+    m_index.arg[nSlot] = (unsigned char)nArg;
     int i = m_nSlots + nSlot;
-    if (m_pTree[i] == nMax)
+    if (m_index.tree[i] == nMax)
         return;
-    m_pTree[i] = nMax;
+    m_index.tree[i] = nMax;
     for (i >>= 1; i >= 1; i >>= 1)
-        m_pTree[i] = std::max(m_pTree[2 * i], m_pTree[2 * i + 1]);
+        m_index.tree[i] = std::max(m_index.tree[2 * i], m_index.tree[2 * i + 1]);
     m_nMax = kMaxDirty;
 }
 
@@ -247,24 +215,21 @@ void CLineStore::RescanGroup(int64_t nGroup, int64_t nEndLine)
 
 bool CLineStore::GrowIndex(int nSlots)
 {
-    CIndexArrays index;
+    CIndex index;
     if (!index.Allocate(nSlots))
         return false;
     if (m_nLines > 0) {
         for (int64_t g = FirstGroup(); g <= LastGroup(); ++g) {
             const int nOld = Slot(g);
             const int nNew = int(g - FirstGroup());
-            index.pOffset[nNew] = m_pGroupOffset[nOld];
-            index.pArg[nNew] = m_pGroupArg[nOld];
-            index.pTree[nSlots + nNew] = m_pTree[m_nSlots + nOld];
+            index.offset[nNew] = m_index.offset[nOld];
+            index.arg[nNew] = m_index.arg[nOld];
+            index.tree[nSlots + nNew] = m_index.tree[m_nSlots + nOld];
         }
     }
     for (int i = nSlots - 1; i >= 1; --i)
-        index.pTree[i] = std::max(index.pTree[2 * i], index.pTree[2 * i + 1]);
-    FreeIndexArrays(m_pTree, m_nSlots);
-    m_pGroupOffset = index.pOffset;
-    m_pGroupArg = index.pArg;
-    m_pTree = index.pTree;
+        index.tree[i] = std::max(index.tree[2 * i], index.tree[2 * i + 1]);
+    m_index.Swap(index);
     m_nSlots = nSlots;
     m_nFirstSlot = 0;
     m_nMax = kMaxDirty;
@@ -303,7 +268,7 @@ void CLineStore::DropFirstLine()
         m_nFirstSlot = nSlot + 1 == m_nSlots ? 0 : nSlot + 1;
     } else if (m_nLines == 0) {
         SetSlotMax(nSlot, -1, 0);
-    } else if (m_pGroupArg[nSlot] == nLine % kGroupLines) {
+    } else if (m_index.arg[nSlot] == nLine % kGroupLines) {
         RescanGroup(nGroup, (nGroup + 1) * kGroupLines);
     }
     if (m_nUsed == 0)
@@ -317,7 +282,7 @@ void CLineStore::AddLine(int nOffset, int nLength)
     const int64_t nGroup = nLine / kGroupLines;
     const int nArg = int(nLine % kGroupLines);
     if (m_nLines == 0 || nArg == 0) {
-        m_pGroupOffset[Slot(nGroup)] = nOffset;
+        m_index.offset[Slot(nGroup)] = nOffset;
         SetGroupMax(nGroup, nLength, nArg);
     } else if (nLength >= GroupMax(nGroup)) {
         SetGroupMax(nGroup, nLength, nArg);
@@ -337,29 +302,22 @@ void CLineStore::TruncateLines(int64_t nFromLine)
     if (m_nLines == 0)
         return;
     const int64_t nLast = LastGroup();
-    if (nFromLine / kGroupLines == nLast && m_pGroupArg[Slot(nLast)] >= nFromLine % kGroupLines)
+    if (nFromLine / kGroupLines == nLast && m_index.arg[Slot(nLast)] >= nFromLine % kGroupLines)
         RescanGroup(nLast, nFromLine);
 }
 
 void CLineStore::Compact()
 {
-    // In a ring the same bytes stand a ring's length lower: only the
-    // offsets move. Called when the text would run past the second mapping,
-    // which, as the live bytes and the text fit in the capacity, means the
-    // start lies in the second mapping.
-    const int nRing = RingSize();
-    const int nShift = nRing > 0 ? m_nStart / nRing * nRing : m_nStart;
-    if (nShift == 0)
+    if (m_nStart == 0)
         return;
-    if (nRing == 0)
-        memmove(m_pBlock, m_pBlock + m_nStart, size_t(m_nUsed));
+    memmove(m_pBlock, m_pBlock + m_nStart, size_t(m_nUsed));
     if (m_nLines > 0) {
         for (int64_t g = FirstGroup(); g <= LastGroup(); ++g)
-            m_pGroupOffset[Slot(g)] -= nShift;
+            m_index.offset[Slot(g)] -= m_nStart;
     }
-    m_nLastStart -= nShift;
-    m_nStart -= nShift;
-    m_pBuffer = m_pBlock + m_nStart;
+    m_nLastStart -= m_nStart;
+    m_nStart = 0;
+    m_pBuffer = m_pBlock;
     m_nCursorLine = -1;
 }
 
@@ -454,9 +412,9 @@ int CLineStore::CountLines()
         int nMax = -1;
         for (int l = m_nSlots, r = 2 * m_nSlots; l < r; l >>= 1, r >>= 1) {
             if (l & 1)
-                nMax = std::max(nMax, m_pTree[l++]);
+                nMax = std::max(nMax, m_index.tree[l++]);
             if (r & 1)
-                nMax = std::max(nMax, m_pTree[--r]);
+                nMax = std::max(nMax, m_index.tree[--r]);
         }
         m_nMax = nMax;
     }

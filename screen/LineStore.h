@@ -4,16 +4,14 @@
 // oldest lines. The store has no lock: its owner serialises every use.
 //
 // Inside, the live lines lie in the block from m_pBuffer on, which moves
-// forward as old lines are dropped. The block is a ring mapped twice in a
-// row, so the live bytes are always one run and never move; where the
-// system cannot map it so, the block has some slack at its end instead, and
-// the live bytes are moved down when the slack is used up. Beside the
+// forward as old lines are dropped; the block has some slack at its end, and
+// the live bytes are moved down only when the slack is used up. Beside the
 // block an index keeps, for every group of kGroupLines consecutive lines,
 // where the group starts and its longest line, so that finding a line walks
 // at most a group and the longest line is known without a walk.
+#include <cstddef>
 #include <cstdint>
-
-#include "screen/MirrorBlock.h"
+#include <vector>
 
 class CLineStore {
 public:
@@ -58,9 +56,6 @@ public:
     int m_nMaxLineLen;    // as found by the last CountLines
 
     static const int kGroupLines = 64;
-    // Whether new blocks may be rings; the plain block with slack is what
-    // a system that cannot map a ring gets (tests run both).
-    static bool s_bUseRing;
 
 private:
     bool Holds(const char* pLine) const;
@@ -75,7 +70,7 @@ private:
     int64_t LastGroup() const { return (m_nBase + m_nLines - 1) / kGroupLines; }
     // The first live line of a group and its absolute number.
     void GroupStart(int64_t nGroup, int* pnOffset, int64_t* pnLine) const;
-    int GroupMax(int64_t nGroup) const { return m_pTree[m_nSlots + Slot(nGroup)]; }
+    int GroupMax(int64_t nGroup) const { return m_index.tree[size_t(m_nSlots + Slot(nGroup))]; }
     void SetGroupMax(int64_t nGroup, int nMax, int nArg) { SetSlotMax(Slot(nGroup), nMax, nArg); }
     void SetSlotMax(int nSlot, int nMax, int nArg);
     void ClearGroup(int64_t nGroup);
@@ -87,16 +82,12 @@ private:
     void AddLine(int nOffset, int nLength);
     void TruncateLines(int64_t nFromLine);
     void Compact();
-    void FreeBlock();
-    // The ring's size; 0 for a block with slack.
-    int RingSize() const { return int(m_ring.Size()); }
     void ResetIndex();
     void RebuildIndex();
     int FindLine(int64_t nLine) const;
 
-    char* m_pBlock;       // the ring's first mapping, or the block with its slack
-    int m_nAlloc;         // bytes addressable from m_pBlock
-    CMirrorBlock m_ring;
+    char* m_pBlock;       // the allocation: block size plus slack
+    int m_nAlloc;
     int m_nStart;         // offset of m_pBuffer in m_pBlock
     int64_t m_nBase;      // absolute number of line 0; lines are never renumbered
     int m_nLines;
@@ -106,11 +97,18 @@ private:
     int m_nSlots;
     int m_nFirstSlot;
     int m_nMaxSlots;      // what the capacity can ever need
-    int* m_pGroupOffset;  // offset in m_pBlock of the group's first line
-    unsigned char* m_pGroupArg;   // the last line of the group that is the longest
-    // Maximum tree: m_pTree[m_nSlots + slot] is the longest line of the group
-    // in that slot (-1 for a free slot), m_pTree[i] the larger of 2i and 2i + 1.
-    int* m_pTree;
+    struct CIndex {
+        std::vector<int> offset;          // offset in m_pBlock of the group's first line
+        std::vector<unsigned char> arg;   // the last line of the group that is the longest
+        // Maximum tree: tree[m_nSlots + slot] is the longest line of the group
+        // in that slot (-1 for a free slot), tree[i] the larger of 2i and 2i + 1.
+        std::vector<int> tree;
+
+        // Arrays for nSlots groups, all free; false when memory is short.
+        bool Allocate(int nSlots);
+        void Swap(CIndex& other);
+        size_t Bytes() const;
+    } m_index;
     mutable int m_nMax;   // -2 when it has to be taken from the tree again
 
     // GetLine's last answer, for walks over neighbouring lines.

@@ -43,7 +43,7 @@ TEST_F(MarkAndCopy, TwoMiddleClicksMarkRangeThatCtrlMiddleClickCopies)
 
     std::string strText;
     ASSERT_TRUE(Kb().CopyScreen(strText));
-    EXPECT_EQ(strText, "err 0\rout 1\rerr 1\rout 2");
+    EXPECT_EQ(strText, "err 0\r\nout 1\r\nerr 1\r\nout 2");
 
     // A click while several lines are marked removes the mark, and the copy
     // takes the whole screen again.
@@ -64,7 +64,7 @@ TEST_F(MarkAndCopy, MarkedCopyKeepsCodeCharacters)
     ASSERT_TRUE(WaitUntil([&] { return RowsMarked(0, 2, 3); }, 5000));
     std::string strText;
     ASSERT_TRUE(Kb().CopyScreen(strText));
-    EXPECT_EQ(strText, ">adb --sim-write x\rx\r" + lines[2]);
+    EXPECT_EQ(strText, ">adb --sim-write x\r\nx\r\n" + lines[2]);
     UserInput::MiddleClick(Kb().CellPoint(1, 8), false);
     EXPECT_TRUE(WaitUntil([&] { return RowsMarked(-1, -1, 3); }, 5000));
 }

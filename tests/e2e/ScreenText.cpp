@@ -6,7 +6,7 @@
 
 ScreenLines SplitScreenText(const std::string& strText)
 {
-    return SplitText(strText, "\r");
+    return SplitText(strText, "\r\n");
 }
 
 bool ParseExitLine(const std::string& strLine, ExitLineInfo& info)

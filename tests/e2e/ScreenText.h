@@ -1,6 +1,6 @@
 #pragma once
 // The screen's text as Ctrl + middle click copies it: lines separated by
-// one carriage return, each line's colour code shown as its first
+// CR LF, each line's colour code shown as its first
 // character ("!" error, "." information, ">" echo).
 #include <string>
 #include <vector>

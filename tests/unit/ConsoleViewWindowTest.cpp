@@ -109,6 +109,46 @@ TEST_F(ConsoleViewWindow, FollowsTheNewestLineUntilScrolledUp)
     EXPECT_EQ(view.m_vBar.m_nPos, 108 - 30);
 }
 
+TEST_F(ConsoleViewWindow, ScrolledBackViewKeepsItsTextWhileOldLinesAreDropped)
+{
+    SizeForPage(10, 40);
+    // Room for exactly 100 lines of ten digits.
+    view.m_store.Resize(100 * 11 + 1);
+    FillLines(100);
+    Paint();
+    view.ScrollByKey(VK_PRIOR);
+    view.ScrollByKey(VK_PRIOR);
+    ASSERT_EQ(view.m_vBar.m_nPos, 70);
+    ASSERT_FALSE(view.m_bFollow);
+    auto Top = [&] { return std::string(view.m_store.GetLine(view.m_vBar.m_nPos)); };
+    for (int i = 100; i < 105; ++i)
+        view.PrintF("%010d", i);
+    // A click before the next paint is on the line that the screen shows.
+    const int y = view.m_nLineHeight / 2;
+    view.SendMessage(WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(2, y));
+    EXPECT_EQ(std::make_pair(view.m_nMarkFirst, view.m_nMarkLast), std::make_pair(65, 65));
+    view.m_nMarkFirst = view.m_nMarkLast = -1;
+    Paint();
+    EXPECT_EQ(view.m_vBar.m_nPos, 65);
+    EXPECT_EQ(Top(), "0000000070") << "the view slid away with the dropped lines";
+    EXPECT_FALSE(view.m_bFollow);
+
+    // Once its text is dropped too, the view shows the oldest line.
+    for (int i = 105; i < 180; ++i)
+        view.PrintF("%010d", i);
+    Paint();
+    EXPECT_EQ(view.m_vBar.m_nPos, 0);
+    EXPECT_EQ(Top(), "0000000080");
+
+    // Following the newest line is unchanged.
+    view.m_bFollow = true;
+    for (int i = 180; i < 190; ++i)
+        view.PrintF("%010d", i);
+    Paint();
+    EXPECT_EQ(view.m_vBar.m_nPos, 90);
+    EXPECT_EQ(Top(), "0000000180");
+}
+
 TEST_F(ConsoleViewWindow, WheelMovesFourLinesPerNotch)
 {
     SizeForPage(30, 40);

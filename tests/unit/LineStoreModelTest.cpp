@@ -187,15 +187,13 @@ TEST(LineStoreModelTest, HundredByteStoreFollowsTheReference)
     RunSeeds(11, 18, 100, 6000, true);
 }
 
-// A system that cannot map a ring gets a plain block with slack, whose
-// lines are moved down when the slack is used up.
+// The lines are moved down to the block's start whenever the slack at its
+// end is used up.
 TEST(LineStoreModelTest, PlainBlockFollowsTheReference)
 {
-    CLineStore::s_bUseRing = false;
     RunSeeds(51, 54, 100, 6000, true);
     if (!::testing::Test::HasFatalFailure())
         RunSeeds(61, 62, 3000, 5000, false);
-    CLineStore::s_bUseRing = true;
 }
 
 // Enough lines for many index groups, the ring of groups to grow and wrap,

@@ -2,12 +2,14 @@
 // first show's banner and start-up command.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
 #include "app/MainWnd.h"
 #include "settings/AppConfig.h"
 #include "support/AdbSim.h"
+#include "support/AllocFailure.h"
 #include "support/StoreLines.h"
 #include "support/TestWindows.h"
 
@@ -100,6 +102,38 @@ TEST_F(MainWnd, TakesItsColoursAndStoreSizeFromTheSettings)
     EXPECT_FALSE(lf.lfItalic);
     EXPECT_TRUE(lfItalic.lfItalic);
     EXPECT_GT(-lf.lfHeight, -lfItalic.lfHeight) << "the echo font is one point smaller";
+}
+
+TEST_F(MainWnd, StoreThatCannotBeHadRaisesInsteadOfAScreenThatKeepsNothing)
+{
+    // Catches what the creation raises before the framework would end the
+    // program with it.
+    class CCatchingMainWnd : public CMainWnd {
+    public:
+        bool m_bRaised = false;
+
+    protected:
+        LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override
+        {
+            try {
+                return CMainWnd::WindowProc(nMsg, wParam, lParam);
+            } catch (const std::bad_alloc&) {
+                m_bRaised = true;
+                return nMsg == WM_CREATE ? -1 : 0;
+            }
+        }
+    } wnd;
+    CMainWnd::s_bFirstShow = false;
+    BOOL bCreated;
+    {
+        CFailLargeAllocations guard(1 << 20);
+        bCreated = wnd.CreateMain();
+    }
+    if (wnd.m_hWnd)
+        wnd.DestroyWindow();
+    EXPECT_TRUE(wnd.m_bRaised) << "the store was left without a block";
+    EXPECT_FALSE(bCreated);
+    EXPECT_EQ(wnd.m_view.m_store.m_nCapacity, 0);
 }
 
 TEST_F(MainWnd, FirstShowPrintsTheBannerAndRunsAdbVersionOnce)

@@ -803,3 +803,82 @@ TEST(ProcessRunnerBadInput, CommandLineBeyondTheSystemLimitIsReportedAsAnError)
     EXPECT_NE(sink.Events()[0].dwValue, 0u);
     EXPECT_FALSE(runner.IsRunning());
 }
+
+namespace {
+
+HANDLE s_hStuckSinkEntered = nullptr;
+
+// Never comes back from its first output, as a sink stuck in the system
+// would not.
+class CStuckSink : public IProcessEvents {
+public:
+    int OnProcessOutput(CProcessRunner*) override
+    {
+        SetEvent(s_hStuckSinkEntered);
+        Sleep(INFINITE);
+        return 0;
+    }
+};
+
+// Whether a process that pid started still runs the adb imitation.
+bool ImitationOfStillRuns(DWORD dwParent)
+{
+    HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (hSnap == INVALID_HANDLE_VALUE)
+        return false;
+    bool bFound = false;
+    PROCESSENTRY32 pe = {};
+    pe.dwSize = sizeof(pe);
+    for (BOOL b = Process32First(hSnap, &pe); b && !bFound; b = Process32Next(hSnap, &pe)) {
+        if (pe.th32ParentProcessID != dwParent || _stricmp(pe.szExeFile, "adb.exe") != 0)
+            continue;
+        HANDLE hChild = OpenProcess(SYNCHRONIZE, FALSE, pe.th32ProcessID);
+        bFound = hChild && WaitForSingleObject(hChild, 0) == WAIT_TIMEOUT;
+        if (hChild)
+            CloseHandle(hChild);
+    }
+    CloseHandle(hSnap);
+    return bFound;
+}
+
+}
+
+// Run only as the child of the next test, which reads its exit code: 4 when
+// the run never reached the sink, 5 when Close came back while the reader
+// was still inside the runner.
+TEST(ProcessRunnerClose, DISABLED_StuckReaderChild)
+{
+    s_hStuckSinkEntered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // Both outlive the test: the reader never leaves them.
+    CStuckSink* pSink = new CStuckSink;
+    CProcessRunner* pRunner = new CProcessRunner(pSink, true);
+    if (!pRunner->Start(Sim("--sim-write \"x\\n\" --sim-sleep 60000").c_str())
+        || WaitForSingleObject(s_hStuckSinkEntered, kBound) != WAIT_OBJECT_0)
+        ExitProcess(4);
+    pRunner->Close(200);
+    ExitProcess(5);
+}
+
+TEST_F(ProcessRunnerTest, CloseEndsChildAndProcessRatherThanKillAStuckReader)
+{
+    char szSelf[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameA(nullptr, szSelf, MAX_PATH), 0u);
+    std::string strLine = "\"" + std::string(szSelf) + "\" --gtest_also_run_disabled_tests "
+                          "--gtest_filter=ProcessRunnerClose.DISABLED_StuckReaderChild";
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &strLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &si, &pi));
+    const bool bEnded = WaitForSingleObject(pi.hProcess, kBound) == WAIT_OBJECT_0;
+    if (!bEnded)
+        TerminateProcess(pi.hProcess, 1);
+    DWORD dwCode = 0;
+    GetExitCodeProcess(pi.hProcess, &dwCode);
+    CloseHandle(pi.hThread);
+    ASSERT_TRUE(bEnded) << "closing hung";
+    EXPECT_EQ(dwCode, DWORD(CProcessRunner::kStuckReaderExitCode));
+    EXPECT_TRUE(WaitUntil([&] { return !ImitationOfStillRuns(pi.dwProcessId); }, kBound))
+        << "the stuck run's child was left running";
+    CloseHandle(pi.hProcess);
+}

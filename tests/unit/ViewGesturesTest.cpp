@@ -5,6 +5,8 @@
 // scrolling to a match, and F4.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -117,12 +119,12 @@ TEST_F(ViewGestures, CtrlMiddleClickCopiesTheMarkedLinesWithTheirCodeMarks)
     View().PrintF("%ccmd", 3);
     Paint();
     MarkLines(1, 2);
-    EXPECT_EQ(CopyOf([&] { CtrlMiddle(0); }), "!err\r>cmd");
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(0); }), "!err\r\n>cmd");
     EXPECT_EQ(Mark(), std::make_pair(1, 2)) << "copying leaves the mark";
 
     Middle(0);
     ASSERT_EQ(Mark(), std::make_pair(-1, -1));
-    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "a\r!err\r>cmd") << "no mark: every line, CR between them";
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "a\r\n!err\r\n>cmd") << "no mark: every line, CR LF between them";
 
     // Another program holding the clipboard for a moment delays the copy;
     // it does not lose it.
@@ -145,7 +147,61 @@ TEST_F(ViewGestures, CtrlMiddleClickCopiesTheMarkedLinesWithTheirCodeMarks)
         holder.join();
         ::CloseHandle(hOpen);
     }),
-              "a\r!err\r>cmd");
+              "a\r\n!err\r\n>cmd");
+}
+
+TEST_F(ViewGestures, OutputGoesOnWhileTheClipboardsOwnerKeepsTheCopyWaiting)
+{
+    PrintLines({ "a", "b" });
+    // Another program owns the clipboard and, for a while, answers none of
+    // the messages sent to it: emptying the clipboard sends it one.
+    HANDLE hSent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hAnswer = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hOwned = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread owner([&] {
+        HWND hWnd = ::CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        HGLOBAL hText = ::GlobalAlloc(GMEM_MOVEABLE, 6);
+        if (char* p = static_cast<char*>(::GlobalLock(hText))) {
+            memcpy(p, "owned", 6);
+            ::GlobalUnlock(hText);
+        }
+        if (hWnd && WaitUntil([&] { return ::OpenClipboard(hWnd) != FALSE; }, 3000)) {
+            ::EmptyClipboard();
+            ::SetClipboardData(CF_TEXT, hText);
+            ::CloseClipboard();
+        }
+        ::SetEvent(hOwned);
+        // Waits, without answering, until a message is sent to this thread.
+        if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20000, QS_SENDMESSAGE) == WAIT_OBJECT_0)
+            ::SetEvent(hSent);
+        ::WaitForSingleObject(hAnswer, 20000);
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageA(&msg);
+        if (hWnd)
+            ::DestroyWindow(hWnd);
+    });
+    ::WaitForSingleObject(hOwned, 20000);
+    std::thread copier([&] { View().CopyToClipboard(); });
+    const bool bSent = ::WaitForSingleObject(hSent, 20000) == WAIT_OBJECT_0;
+    std::atomic<bool> bPrinted{ false };
+    std::thread printer([&] {
+        View().Print("output meanwhile");
+        bPrinted = true;
+    });
+    const bool bGoesOn = WaitUntil([&] { return bPrinted.load(); }, 3000);
+    ::SetEvent(hAnswer);
+    printer.join();
+    copier.join();
+    owner.join();
+    ::CloseHandle(hSent);
+    ::CloseHandle(hAnswer);
+    ::CloseHandle(hOwned);
+    ASSERT_TRUE(bSent) << "the copy never sent the owner its message";
+    EXPECT_TRUE(bGoesOn) << "output waited while the copy waited for another program";
+    std::string bytes;
+    EXPECT_TRUE(GetClipboardText(bytes));
+    EXPECT_EQ(bytes, "a\r\nb");
 }
 
 TEST_F(ViewGestures, CopyOfEverythingWhileACommandRunsCopiesNothing)
@@ -164,7 +220,7 @@ TEST_F(ViewGestures, MarkNamingMissingLinesCopiesOnlyTheLinesThatExist)
     PrintLines({ "a", "b", "c" });
     MarkLines(1, 10);
     ASSERT_EQ(Mark(), std::make_pair(1, 10));
-    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "b\rc");
+    EXPECT_EQ(CopyOf([&] { CtrlMiddle(); }), "b\r\nc");
 
     Middle(0);
     Middle(7);
@@ -191,12 +247,13 @@ TEST_F(ViewGestures, CopyOfAFullStoreNeedsNoSecondCopyOfIt)
     for (int i = 0; i < 10000; ++i) {
         View().PrintF("%c%05d%s", CODE_INFO, i, body.c_str());
         if (i > 0)
-            expected += '\r';
+            expected += "\r\n";
         char szNumber[8];
         snprintf(szNumber, sizeof szNumber, "%05d", i);
         expected += "." + std::string(szNumber) + body;
     }
-    ASSERT_EQ(View().m_store.m_nUsed, int(expected.size()) + 1) << "nothing was dropped";
+    // Each CR LF stands for one terminator.
+    ASSERT_EQ(View().m_store.m_nUsed, int(expected.size()) + 1 - 9999) << "nothing was dropped";
     Paint();
     std::string copied = CopyOf([&] {
         // Nothing of the store's size can be had from the C++ heap now; a
