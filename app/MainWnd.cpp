@@ -20,7 +20,9 @@ public:
     CConsoleSink(CConsoleView& view, const CProcessRunner* pRunner) : m_view(view), m_pRunner(pRunner) {}
     void OnLine(const char* pszLine, int, bool bUnfinished) override
     {
-        m_view.PrintOutput(m_pRunner, pszLine, bUnfinished);
+        // UTF-8 output comes decoded into the ANSI code page; the rest is
+        // the OEM text that console programs write.
+        m_view.PrintOutput(m_pRunner, pszLine, bUnfinished, m_pRunner->m_bUtf8);
     }
 
 private:
@@ -137,10 +139,14 @@ void CMainWnd::RunCommand(CString& strLine, bool bSync, UINT nCodePage)
     // The code travels inside the text: a reader thread may be printing a
     // run's output at this moment, and its lines must not take the echo's
     // code. Empty lines and lines with a code of their own get none.
+    // A batch line is ANSI text, as written; a typed line has been made OEM.
+    CString echo = strLine;
     if (static_cast<unsigned char>(strLine.GetString()[0]) >= 8)
-        m_view.PrintF("%c%s", CODE_ECHO, strLine.GetString());
+        echo.Format("%c%s", CODE_ECHO, strLine.GetString());
+    if (nCodePage == CP_OEMCP)
+        m_view.Print(echo);
     else
-        m_view.Print(strLine);
+        m_view.PrintAnsi(echo);
     m_interp.Execute(strLine, bSync, route, nCodePage);
     m_view.m_bFollow = true;
     InvalidateChildren();

@@ -14,9 +14,10 @@ bool IsWord(const CString& s, const char* pszWord)
     return s.CompareNoCase(pszWord) == 0;
 }
 
-// The current folder in the OEM code page, as Print expects its texts. The
-// ANSI call fails for a folder longer than MAX_PATH, the wide one does not.
-bool CurrentFolderOem(CString& strDir)
+// The current folder in the ANSI code page, in which the screen keeps it:
+// through the OEM code page, letters that it lacks would be lost. The ANSI
+// call fails for a folder longer than MAX_PATH, the wide one does not.
+bool CurrentFolderAnsi(CString& strDir)
 {
     DWORD n = ::GetCurrentDirectoryW(0, nullptr);
     if (n == 0)
@@ -29,12 +30,12 @@ bool CurrentFolderOem(CString& strDir)
         ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return false;
     }
-    int m = ::WideCharToMultiByte(CP_OEMCP, 0, wide.data(), int(got), nullptr, 0, nullptr, nullptr);
+    int m = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), int(got), nullptr, 0, nullptr, nullptr);
     if (m <= 0)
         return false;
-    std::vector<char> oem(size_t(m) + 1);
-    ::WideCharToMultiByte(CP_OEMCP, 0, wide.data(), int(got), oem.data(), m, nullptr, nullptr);
-    strDir = CString(oem.data(), m);
+    std::vector<char> ansi(size_t(m) + 1);
+    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), int(got), ansi.data(), m, nullptr, nullptr);
+    strDir = CString(ansi.data(), m);
     return true;
 }
 
@@ -120,7 +121,7 @@ void CCommandInterpreter::Execute(CString& strLine, bool bSync, LineRoute route,
         // with the rest of its input; it never starts a program.
         bool bExit = IsWord(strLine, "exit");
         if (m_shellRunner.m_bUtf8) {
-            CUtf8Conv conv(CP_OEMCP);
+            CUtf8Conv conv(nCodePage);
             conv.ToUtf8(strLine);
         }
         m_shellRunner.WriteLine(strLine);
@@ -152,10 +153,13 @@ void CCommandInterpreter::RunDir(CString& strLine, UINT nCodePage)
 {
     strLine.Delete(0, 3);
     strLine.Insert(0, "cmd /c dir");
-    if (m_cmdRunner.IsRunning())
+    if (m_cmdRunner.IsRunning()) {
         StartRefused();
-    else
+    } else {
+        // The command processor writes the OEM code page.
+        m_cmdRunner.m_bUtf8 = false;
         m_cmdRunner.Start(strLine, nCodePage);
+    }
 }
 
 void CCommandInterpreter::ChangeDirectory(CString& strLine, UINT nCodePage)
@@ -163,14 +167,14 @@ void CCommandInterpreter::ChangeDirectory(CString& strLine, UINT nCodePage)
     strLine.Delete(0, 3);
     strLine.TrimLeft();
     CString dir;
-    if ((!strLine.IsEmpty() && !SetFolder(strLine, nCodePage)) || !CurrentFolderOem(dir)) {
+    if ((!strLine.IsEmpty() && !SetFolder(strLine, nCodePage)) || !CurrentFolderAnsi(dir)) {
         ReportLastError();
         // The rest of a batch was written for the folder it could not enter;
         // it must not run later, there or anywhere.
         m_pOwner->m_batch.Stop();
         return;
     }
-    m_pOwner->m_view.Print(dir);
+    m_pOwner->m_view.PrintAnsi(dir);
     if (!m_pOwner->m_hWnd)
         return;
     if (m_bSendingBatchNext) {
@@ -187,6 +191,10 @@ void CCommandInterpreter::ChangeDirectory(CString& strLine, UINT nCodePage)
 
 void CCommandInterpreter::RunAdb(CString& strLine, bool bSync, UINT nCodePage)
 {
+    // adb passes the device's UTF-8 through, and writes its own texts in
+    // UTF-8 too. Set only while no run reads it.
+    if (!m_cmdRunner.IsRunning())
+        m_cmdRunner.m_bUtf8 = true;
     // Start reports a reader thread that it cannot make by itself; RunSync
     // also refuses while the last reader thread is still finishing.
     if (m_cmdRunner.IsRunning() || (bSync && !m_cmdRunner.RunSync(strLine, nCodePage)))
@@ -270,9 +278,12 @@ void CCommandInterpreter::ReportLastError()
     if (!n || !pText)
         return;
     // The code travels inside the text: this may run on a reader thread
-    // while the user-interface thread prints a block in another code.
+    // while the user-interface thread prints a block in another code. The
+    // system's text is in the ANSI code page already.
     CConsoleView& view = m_pOwner->m_view;
-    view.PrintF("%c%s", CODE_ERROR, pText);
+    CString line;
+    line.Format("%c%s", CODE_ERROR, pText);
+    view.PrintAnsi(line);
     if (view.m_hWnd)
         view.Invalidate(TRUE);
     ::LocalFree(pText);

@@ -34,6 +34,9 @@ bool IsOpenSequence(const char* p, size_t n)
         return n == 1;
     if ((c & 0xF0) == 0xE0)
         return n == 1 || (n == 2 && IsContinuation(p[1]));
+    if (c >= 0xF0 && c <= 0xF4)
+        return n == 1 || (n == 2 && IsContinuation(p[1]))
+               || (n == 3 && IsContinuation(p[1]) && IsContinuation(p[2]));
     return false;
 }
 
@@ -88,7 +91,7 @@ bool COutputDecoder::HasPendingOutput() const
 bool COutputDecoder::Decode(const char* p, DWORD n, bool bUtf8, const std::atomic<bool>& bAbort,
                             IOutputSink& sink, bool bFinal)
 {
-    CUtf8Conv conv;
+    CUtf8Conv conv(m_nCodePage);
     m_strLine.clear();
     // What is carried comes first. An item that starts in it is read from a
     // joined copy of it and the chunk's first bytes; an item is at most four
@@ -135,8 +138,8 @@ bool COutputDecoder::Decode(const char* p, DWORD n, bool bUtf8, const std::atomi
                 m_strCarry.assign(q, nAvail);
                 break;
             }
-            if (char ch = conv.ToNarrow(q, nAvail))
-                m_strLine += ch;
+            char ch[2];
+            m_strLine.append(ch, size_t(conv.ToNarrowChar(q, nAvail, ch)));
             i += size_t(conv.m_nLength);
         } else {
             m_strLine += c;

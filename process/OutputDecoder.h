@@ -29,7 +29,7 @@ public:
 
     // Hands every finished line of what is carried and the n bytes at p to
     // the sink, then the unfinished rest if it is not empty. With bUtf8 the
-    // bytes are UTF-8 and become characters of the OEM code page. NUL bytes
+    // bytes are UTF-8 and become characters of m_nCodePage. NUL bytes
     // are dropped. bFinal marks the end of the stream: nothing is carried
     // further, and a sequence that was never finished gives a '?' per byte.
     // Returns false when bAbort stopped it; the unfinished line and what is
@@ -46,10 +46,15 @@ public:
     // or LF), looking no further than the n bytes there; 0 if p is no break.
     static int BreakLength(const char* p, DWORD n);
 
+    // The code page that UTF-8 output is decoded into: the ANSI code page,
+    // in which the screen keeps its text, so that no letter it has is lost
+    // on the way.
+    UINT m_nCodePage = CP_ACP;
+
 private:
     std::string m_strLine;
     // At most three bytes: CRs whose break is not known yet, or the start
-    // of a UTF-8 sequence.
+    // of a UTF-8 sequence (of at most four bytes).
     std::string m_strCarry;
     // The carried CRs begin with the break of a line already handed over.
     bool m_bCrLinePrinted = false;

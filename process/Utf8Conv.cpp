@@ -29,19 +29,29 @@ int CUtf8Conv::SeqLength(const char* p, size_t nAvail)
             return 0;
         return nAvail > 2 && IsContinuation(Byte(p, 2)) ? 3 : 0;
     }
+    // F0 to F4 lead the four-byte forms of U+10000 to U+10FFFF (emoji and
+    // the like); F5 and above lead nothing.
+    if (b0 >= 0xF0 && b0 <= 0xF4) {
+        for (size_t k = 1; k < 4; k++)
+            if (nAvail <= k || !IsContinuation(Byte(p, k)))
+                return 0;
+        return 4;
+    }
     return 0;
 }
 
-unsigned short CUtf8Conv::Decode(const char* p) const
+unsigned CUtf8Conv::Decode(const char* p) const
 {
     switch (m_nLength) {
     case 2:
-        return static_cast<unsigned short>(((Byte(p, 0) & 0x1F) << 6) | (Byte(p, 1) & 0x3F));
+        return ((Byte(p, 0) & 0x1F) << 6) | (Byte(p, 1) & 0x3F);
     case 3:
-        return static_cast<unsigned short>(((Byte(p, 0) & 0x0F) << 12) | ((Byte(p, 1) & 0x3F) << 6)
-                                           | (Byte(p, 2) & 0x3F));
+        return ((Byte(p, 0) & 0x0F) << 12) | ((Byte(p, 1) & 0x3F) << 6) | (Byte(p, 2) & 0x3F);
+    case 4:
+        return ((Byte(p, 0) & 0x07) << 18) | ((Byte(p, 1) & 0x3F) << 12) | ((Byte(p, 2) & 0x3F) << 6)
+               | (Byte(p, 3) & 0x3F);
     default:
-        return static_cast<unsigned short>(Byte(p, 0));
+        return Byte(p, 0);
     }
 }
 
@@ -60,15 +70,80 @@ char CUtf8Conv::ToNarrow(const char* p, size_t nAvail)
     m_nLength = n;
     if (n == 1)
         return p[0];
-    WCHAR wc = Decode(p);
-    if (wc < 0x80)
+    unsigned u = Decode(p);
+    // Over-long forms of ASCII, and anything beyond 16 bits: no code page
+    // has a single byte for it.
+    if (u < 0x80 || u > 0xFFFF)
         return '?';
+    WCHAR wc = static_cast<WCHAR>(u);
     // Room for one byte only: a character that a double-byte code page
     // writes as two bytes makes the call fail and becomes '?'.
     char ch = '?';
     if (WideCharToMultiByte(m_nCodePage, 0, &wc, 1, &ch, 1, nullptr, nullptr) != 1)
         return '?';
     return ch;
+}
+
+int CUtf8Conv::ToNarrowChar(const char* p, size_t nAvail, char (&pOut)[2])
+{
+    int n = SeqLength(p, nAvail);
+    m_nLength = n == 0 ? 1 : n;
+    pOut[0] = '?';
+    if (n == 0)
+        return 1;
+    if (n == 1) {
+        pOut[0] = p[0];
+        return 1;
+    }
+    unsigned u = Decode(p);
+    // Over-long forms (of ASCII, or a four-byte form below U+10000) and
+    // values past U+10FFFF are no character.
+    if (u < 0x80 || (n == 4 && (u < 0x10000 || u > 0x10FFFF)))
+        return 1;
+    if (u > 0xFFFF) {
+        // No narrow code page has these: the code page's default
+        // character, once for the letter rather than once per half of it.
+        CPINFO info;
+        if (!GetCPInfo(m_nCodePage, &info))
+            return 1;
+        pOut[0] = static_cast<char>(info.DefaultChar[0]);
+        pOut[1] = static_cast<char>(info.DefaultChar[1]);
+        return info.DefaultChar[1] ? 2 : 1;
+    }
+    WCHAR wc = static_cast<WCHAR>(u);
+    // No best fit: a letter the code page lacks becomes the default
+    // character rather than some other letter that looks like it.
+    int k = WideCharToMultiByte(m_nCodePage, WC_NO_BEST_FIT_CHARS, &wc, 1, pOut, 2, nullptr, nullptr);
+    if (k < 1)
+        k = WideCharToMultiByte(m_nCodePage, 0, &wc, 1, pOut, 2, nullptr, nullptr);
+    if (k < 1) {
+        pOut[0] = '?';
+        return 1;
+    }
+    return k;
+}
+
+namespace {
+// The UTF-8 form of one code point below U+110000.
+char* Encode(unsigned u, char* pOut)
+{
+    if (u < 0x80) {
+        *pOut++ = static_cast<char>(u);
+    } else if (u < 0x800) {
+        *pOut++ = static_cast<char>(0xC0 | (u >> 6));
+        *pOut++ = static_cast<char>(0x80 | (u & 0x3F));
+    } else if (u < 0x10000) {
+        *pOut++ = static_cast<char>(0xE0 | (u >> 12));
+        *pOut++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        *pOut++ = static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+        *pOut++ = static_cast<char>(0xF0 | (u >> 18));
+        *pOut++ = static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+        *pOut++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        *pOut++ = static_cast<char>(0x80 | (u & 0x3F));
+    }
+    return pOut;
+}
 }
 
 char* CUtf8Conv::FromNarrow(char c, char* pOut)
@@ -107,8 +182,23 @@ void CUtf8Conv::ToUtf8(CString& s)
     const int nLength = s.GetLength();
     const char* p = s;
     for (int i = 0; i < nLength; i++) {
-        char seq[3];
-        char* pEnd = FromNarrow(p[i], seq);
+        char seq[8];
+        char* pEnd;
+        const unsigned char b = static_cast<unsigned char>(p[i]);
+        WCHAR w[2] = { 0, 0 };
+        int nUnits;
+        // A lead byte and the byte after it are one letter of a double-byte
+        // code page; alone, a lead byte is no letter.
+        if (b >= 0x80 && i + 1 < nLength && p[i + 1] != 0 && IsDBCSLeadByteEx(m_nCodePage, b)
+            && (nUnits = MultiByteToWideChar(m_nCodePage, 0, p + i, 2, w, 2)) >= 1) {
+            unsigned u = w[0];
+            if (nUnits == 2 && u >= 0xD800 && u < 0xDC00 && w[1] >= 0xDC00 && w[1] < 0xE000)
+                u = 0x10000 + ((u - 0xD800) << 10) + (w[1] - 0xDC00u);
+            pEnd = Encode(u, seq);
+            i++;
+        } else {
+            pEnd = FromNarrow(p[i], seq);
+        }
         result.Append(seq, int(pEnd - seq));
     }
     s = result;

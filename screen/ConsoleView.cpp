@@ -50,7 +50,17 @@ void CConsoleView::CreateTextFont(CFont& font, const char* pszFace, int nPoints,
     lf.lfHeight = -MulDiv(nPoints, ::GetDeviceCaps(hdc, LOGPIXELSY), 72);
     ::ReleaseDC(nullptr, hdc);
     lf.lfItalic = bItalic ? 1 : 0;
-    lf.lfCharSet = DEFAULT_CHARSET;
+    // The character set of the system's ANSI code page, in which the screen
+    // keeps its text: with DEFAULT_CHARSET a face such as "Courier" maps to
+    // its Western form, which draws Cyrillic or Chinese bytes as the wrong
+    // letters. A system without the face falls back to some fixed-pitch
+    // font rather than a proportional one.
+    CHARSETINFO csi = {};
+    UINT_PTR acp = ::GetACP();
+    lf.lfCharSet = ::TranslateCharsetInfo(reinterpret_cast<DWORD*>(acp), &csi, TCI_SRCCODEPAGE)
+                       ? BYTE(csi.ciCharset)
+                       : BYTE(DEFAULT_CHARSET);
+    lf.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
     lf.lfWeight = FW_NORMAL;
     strncpy(lf.lfFaceName, pszFace ? pszFace : "", LF_FACESIZE - 1);
     font.DeleteObject();
@@ -78,7 +88,12 @@ void CConsoleView::Print(const char* pszText)
     PrintOutput(nullptr, pszText, false);
 }
 
-void CConsoleView::PrintOutput(const void* pRun, const char* pszText, bool bUnfinished)
+void CConsoleView::PrintAnsi(const char* pszText)
+{
+    PrintOutput(nullptr, pszText, false, true);
+}
+
+void CConsoleView::PrintOutput(const void* pRun, const char* pszText, bool bUnfinished, bool bAnsi)
 {
     if (!pszText)
         pszText = "";
@@ -91,7 +106,9 @@ void CConsoleView::PrintOutput(const void* pRun, const char* pszText, bool bUnfi
     if (s.size() > 1 && IsCodeByte(s[0]))
         m_bContinueLine = false;
     const COemTable& oem = OemTable();
-    if (oem.bSingleByte) {
+    if (bAnsi) {
+        // Stored as it came.
+    } else if (oem.bSingleByte) {
         for (char& c : s)
             c = oem.map[static_cast<unsigned char>(c)];
     } else {

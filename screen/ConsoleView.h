@@ -28,12 +28,17 @@ public:
     void SetScreenFont(const char* pszFace, int nPoints);
     static void CreateTextFont(CFont& font, const char* pszFace, int nPoints, bool bItalic);
 
-    // Stores a text as one line (or as the rest of the last line).
+    // Stores a text as one line (or as the rest of the last line). Print
+    // takes text in the OEM code page and stores it in the ANSI code page;
+    // PrintAnsi takes text that is in the ANSI code page already and
+    // stores it as it is.
     void Print(const char* pszText);
-    // Stores a piece of a run's output. An unfinished piece is continued
-    // only by the next piece from the same pRun, and only while it is still
-    // the last line: an echo or another run's text in between ends it.
-    void PrintOutput(const void* pRun, const char* pszText, bool bUnfinished);
+    void PrintAnsi(const char* pszText);
+    // Stores a piece of a run's output, in the ANSI code page with bAnsi,
+    // else in the OEM code page. An unfinished piece is continued only by
+    // the next piece from the same pRun, and only while it is still the
+    // last line: an echo or another run's text in between ends it.
+    void PrintOutput(const void* pRun, const char* pszText, bool bUnfinished, bool bAnsi = false);
     void PrintF(const char* pszFormat, ...);
 
     void CopyToClipboard();

@@ -2,20 +2,38 @@
 # Source it; it defines functions and sets ROOT.
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
-wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils xdotool imagemagick cmake make googletest python3 zip unzip \
-mmdebstrap gcc"
+wine wine64 fonts-wine fonts-liberation fonts-wqy-microhei locales xvfb xauth x11-utils xdotool imagemagick \
+cmake make googletest python3 zip unzip mmdebstrap gcc"
+# The system locales under which the tests run Wine besides en_US: Wine takes
+# its Windows locale (ANSI and OEM code pages) from LANG.
+KB_LOCALES="ru_RU.UTF-8 zh_CN.UTF-8"
 
 kb_setup() {
     local missing=()
     for p in $PACKAGES; do
         dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
     done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update -q >/dev/null
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+    if [ ${#missing[@]} -ne 0 ]; then
+        echo "Installing: ${missing[*]}"
+        $sudo apt-get update -q >/dev/null
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+    kb_locales
+}
+
+# Generates the system locales of KB_LOCALES that are missing.
+kb_locales() {
+    local sudo="" loc gen=0
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    for loc in $KB_LOCALES; do
+        locale -a 2>/dev/null | grep -qix "${loc%%.*}.utf8" && continue
+        $sudo sed -i "s/^# *\($loc UTF-8\)/\1/" /etc/locale.gen
+        grep -q "^$loc UTF-8" /etc/locale.gen || echo "$loc UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+        gen=1
+    done
+    [ $gen -eq 0 ] || $sudo locale-gen >/dev/null
 }
 
 # kb_build PRESET [TARGET...]: configures and builds a preset (x64, i686),

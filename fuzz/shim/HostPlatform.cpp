@@ -149,6 +149,16 @@ int FoldAnsi(unsigned char b)
 
 } // namespace
 
+BOOL GetCPInfo(UINT nCodePage, CPINFO* pInfo)
+{
+    if (CodePage(nCodePage) == nullptr || pInfo == nullptr)
+        return FALSE;
+    *pInfo = CPINFO{};
+    pInfo->MaxCharSize = 1;
+    pInfo->DefaultChar[0] = '?';
+    return TRUE;
+}
+
 int MultiByteToWideChar(UINT nCodePage, DWORD, const char* pSrc, int nSrc, WCHAR* pDst, int nDst)
 {
     CCodePage* pPage = CodePage(nCodePage);

@@ -25,6 +25,9 @@ typedef void* HLOCAL;
 #define FALSE 0
 #define CP_ACP 0
 #define CP_OEMCP 1
+#define WC_NO_BEST_FIT_CHARS 0x400
+#define MAX_DEFAULTCHAR 2
+#define MAX_LEADBYTES 12
 #define IDOK 1
 #define IDCANCEL 2
 #define CB_ADDSTRING 0x0143
@@ -38,6 +41,13 @@ int MultiByteToWideChar(UINT nCodePage, DWORD dwFlags, const char* pSrc, int nSr
 int WideCharToMultiByte(UINT nCodePage, DWORD dwFlags, const WCHAR* pSrc, int nSrc, char* pDst, int nDst,
                         const char* pDefault, BOOL* pUsedDefault);
 BOOL IsDBCSLeadByteEx(UINT nCodePage, unsigned char b);
+typedef struct {
+    UINT MaxCharSize;
+    unsigned char DefaultChar[MAX_DEFAULTCHAR];
+    unsigned char LeadByte[MAX_LEADBYTES];
+} CPINFO;
+// Both code pages are single-byte with the default character '?'.
+BOOL GetCPInfo(UINT nCodePage, CPINFO* pInfo);
 
 // Not available on the host: they abort.
 LRESULT SendMessageA(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);

@@ -1,7 +1,7 @@
 // The output decoder on one chunk, the whole stream. Properties: the lines it hands over are
 // the chunk's lines as the line-break rules cut them (CR LF, CR CR LF,
 // CR CR CR LF, a lone CR or LF), with NUL bytes dropped and, for a UTF-8
-// run, every sequence turned into its OEM character; no line holds CR, LF
+// run, every sequence turned into its ANSI character; no line holds CR, LF
 // or NUL; only the last text can be unfinished; an abort stops it at once.
 #include <atomic>
 #include <cstring>
@@ -67,8 +67,9 @@ std::vector<CLine> Expected(const std::string& s, bool bUtf8)
         } else if (s[i] == 0) {
             ++i;
         } else if (bUtf8) {
-            CUtf8Conv conv;
-            line += conv.ToNarrow(s.data() + i, nLeft);
+            CUtf8Conv conv(CP_ACP);
+            char ch[2];
+            line.append(ch, size_t(conv.ToNarrowChar(s.data() + i, nLeft, ch)));
             i += size_t(conv.m_nLength);
         } else {
             line += s[i++];

@@ -1,4 +1,4 @@
-// CUtf8Conv both ways. Properties: ToNarrow consumes 1 to 3 bytes and never
+// CUtf8Conv both ways. Properties: ToNarrow consumes 1 to 4 bytes and never
 // reads past the bytes it is given or past a NUL; it gives the sequence's
 // OEM character or '?' exactly as the code page says; the two forms (length
 // given, NUL-terminated) agree; FromNarrow then ToNarrow gives back every
@@ -50,6 +50,10 @@ char ExpectedNarrow(const unsigned char* p, size_t nAvail, int& nLength, int& nS
     } else if ((b0 & 0xF0) == 0xE0 && nAvail >= 3 && IsCont(p[1]) && IsCont(p[2])) {
         nLength = nSeq = 3;
         u = ((b0 & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+    } else if (b0 >= 0xF0 && b0 <= 0xF4 && nAvail >= 4 && IsCont(p[1]) && IsCont(p[2]) && IsCont(p[3])) {
+        // Beyond 16 bits: no single narrow byte.
+        nLength = nSeq = 4;
+        return '?';
     } else {
         nSeq = 0;
         return '?';
@@ -107,6 +111,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         KB_CHECK(conv.m_nLength == nExpected);
         KB_CHECK(c == expected);
         KB_CHECK(CUtf8Conv::SeqLength(exact.data() + i, size - i) == nSeq);
+        // In a single-byte code page the whole character is that one byte.
+        CUtf8Conv whole;
+        char ch[2];
+        KB_CHECK(whole.ToNarrowChar(exact.data() + i, size - i, ch) == 1);
+        KB_CHECK(ch[0] == c && whole.m_nLength == conv.m_nLength);
 
         // The NUL-terminated form reads the same, since the copy ends in NUL
         // where the exact one ends.

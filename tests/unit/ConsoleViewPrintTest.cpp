@@ -114,6 +114,20 @@ TEST_F(ConsoleViewPrint, ConvertsOemLettersToTheWindowsCodePage)
     EXPECT_EQ(StoreLines(view.m_store), (std::vector<std::string>{ "\x01" "caf\xE9" }));
 }
 
+TEST_F(ConsoleViewPrint, AnsiTextIsStoredAsItCame)
+{
+    // 0x82 and 0xE9 are letters of the ANSI code page here (a low quote and
+    // e acute): converted again as if OEM they would change.
+    view.m_nCode = CODE_INFO;
+    view.PrintAnsi("caf\xE9 \x82");
+    view.m_nCode = 0;
+    view.PrintOutput(&view, "\x80 5", true, true);
+    view.PrintOutput(&view, "\xE9t\xE9", false, true);
+    view.PrintOutput(&view, "caf\x82", false, false);
+    EXPECT_EQ(StoreLines(view.m_store),
+              (std::vector<std::string>{ "\x02" "caf\xE9 \x82", "\x80 5\xE9t\xE9", "caf\xE9" }));
+}
+
 TEST_F(ConsoleViewPrint, EveryByteIsStoredAsOemToCharAConvertsIt)
 {
     std::string text;

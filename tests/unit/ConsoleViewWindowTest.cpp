@@ -517,3 +517,30 @@ TEST_F(ConsoleViewWindow, HorizontalPositionMovesTextAndFindColoursAlike)
     EXPECT_EQ(Differences(scrolled, cut), 0u);
     EXPECT_NE(std::count(cut.begin(), cut.end(), view.m_crFindBack), 0) << "no find colours to compare";
 }
+
+TEST_F(ConsoleViewWindow, ScreenFontHasTheCharacterSetOfTheAnsiCodePageAndAFixedPitch)
+{
+    // The character set of each ANSI code page, as the system names them.
+    struct { UINT nCodePage; BYTE nCharSet; } const kSets[] = {
+        { 1252, ANSI_CHARSET }, { 1251, RUSSIAN_CHARSET }, { 1250, EASTEUROPE_CHARSET },
+        { 936, GB2312_CHARSET }, { 932, SHIFTJIS_CHARSET }, { 949, HANGUL_CHARSET }, { 950, CHINESEBIG5_CHARSET },
+    };
+    int nWant = -1;
+    for (const auto& set : kSets)
+        if (set.nCodePage == ::GetACP())
+            nWant = set.nCharSet;
+    ASSERT_GE(nWant, 0) << "no character set known here for code page " << ::GetACP();
+    for (CFont* pFont : { &view.m_font, &view.m_fontItalic }) {
+        LOGFONTA lf = {};
+        ASSERT_EQ(::GetObjectA(pFont->m_hObject, sizeof(lf), &lf), int(sizeof(lf)));
+        EXPECT_EQ(lf.lfCharSet, nWant);
+        EXPECT_EQ(lf.lfPitchAndFamily, FIXED_PITCH | FF_MODERN);
+        EXPECT_STREQ(lf.lfFaceName, "Courier");
+        // The font the system made of it draws that character set.
+        HDC hdc = ::GetDC(nullptr);
+        HGDIOBJ hOld = ::SelectObject(hdc, pFont->m_hObject);
+        EXPECT_EQ(::GetTextCharset(hdc), nWant);
+        ::SelectObject(hdc, hOld);
+        ::ReleaseDC(nullptr, hdc);
+    }
+}

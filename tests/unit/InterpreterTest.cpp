@@ -241,6 +241,49 @@ TEST_F(Interpreter, TypedLettersBeyondAsciiReachTheShellInUtf8AndComeBack)
     EXPECT_STREQ(main.m_panel.m_edit.m_history.GetAt(1), "ls /sdcard/Music/\xD1u.ogg");
 }
 
+TEST_F(Interpreter, BatchLineIsEchoedAsWrittenAndReachesTheShellInUtf8)
+{
+    Type("shell");
+    ASSERT_TRUE(main.m_interp.IsShellRunning());
+    // Batch text is in the Windows code page: 0xE9 is e acute, 0x80 the
+    // euro sign, which the OEM code page does not have.
+    main.m_batch.Start(&main, "echo caf\xE9 5\x80\r\n");
+    PumpKeysPending();
+    ASSERT_TRUE(WaitForLine("\x03" "echo caf\xE9 5\x80")) << ::testing::PrintToString(Lines());
+    // The shell echoes what it got; as UTF-8 of those letters it comes back
+    // as the same letters.
+    ASSERT_TRUE(PumpKeysUntil([&] { return IndexOfLine("caf\xE9 5\x80") >= 0 || WaitForLineEnding("$ caf\xE9 5\x80", 0); }))
+        << ::testing::PrintToString(Lines());
+    Type("exit");
+    ASSERT_TRUE(WaitIdle());
+}
+
+TEST_F(Interpreter, AdbOutputIsUtf8WhileDirOutputIsOem)
+{
+    // adb writes UTF-8: the euro sign and e acute show as the screen's own
+    // letters, a Cyrillic letter 1252 lacks as one '?'.
+    Type("--sim-write \\xE2\\x82\\xAC\\xC3\\xA9\\xD0\\x96|\\r\\n");
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 0))) << ::testing::PrintToString(Lines());
+    EXPECT_GE(IndexOfLine("\x80\xE9?|"), 0) << ::testing::PrintToString(Lines());
+    ASSERT_TRUE(WaitIdle());
+
+    // The command processor writes the OEM code page: a file name with e
+    // acute comes back as it is named.
+    const std::string dir = EnterNewFolder("kb dir oem");
+    ASSERT_FALSE(dir.empty());
+    const std::string file = dir + "\\kb\xE9t\xE9.txt";
+    HANDLE h = ::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ::CloseHandle(h);
+    Type("dir /b");
+    bool bDone = WaitForLine(ExitLine(1, 0));
+    ::DeleteFileA(file.c_str());
+    LeaveFolder(dir);
+    ASSERT_TRUE(bDone) << ::testing::PrintToString(Lines());
+    EXPECT_GE(IndexOfLine("kb\xE9t\xE9.txt"), 0) << ::testing::PrintToString(Lines());
+    ASSERT_TRUE(WaitIdle());
+}
+
 TEST_F(Interpreter, ShellThatEndedByItselfLeavesShellModeForOneShotRuns)
 {
     Type("shell");
@@ -278,7 +321,8 @@ TEST_F(Interpreter, LcdAlonePrintsTheFolderAndLcdDotDotTheParent)
 
 TEST_F(Interpreter, LcdShowsAFolderWithLettersBeyondAsciiAsTyped)
 {
-    const std::string dir = EnterNewFolder("kb caf\xE9");
+    // The euro sign is a letter of 1252 but not of the OEM code page 437.
+    const std::string dir = EnterNewFolder("kb caf\xE9 \x80");
     ASSERT_FALSE(dir.empty());
     Type("lcd");
     LeaveFolder(dir);

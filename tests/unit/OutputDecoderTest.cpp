@@ -24,18 +24,21 @@ public:
     Calls m_calls;
 };
 
-Calls DecodeCalls(const std::string& strChunk, bool bUtf8 = false)
+Calls DecodeCalls(const std::string& strChunk, bool bUtf8 = false, UINT nCodePage = 1252)
 {
     COutputDecoder decoder;
+    decoder.m_nCodePage = nCodePage;
     std::atomic<bool> bAbort { false };
     CCallRecorder rec;
     EXPECT_TRUE(decoder.Decode(strChunk.data(), DWORD(strChunk.size()), bUtf8, bAbort, rec));
     return rec.m_calls;
 }
 
-std::vector<std::string> DecodeChunks(const std::vector<std::string>& chunks, bool bUtf8 = false)
+std::vector<std::string> DecodeChunks(const std::vector<std::string>& chunks, bool bUtf8 = false,
+                                      UINT nCodePage = 1252)
 {
     COutputDecoder decoder;
+    decoder.m_nCodePage = nCodePage;
     std::atomic<bool> bAbort { false };
     CLineCollector lines;
     for (const std::string& strChunk : chunks)
@@ -228,34 +231,56 @@ TEST_F(OutputDecoderChunks, BytesAboveAsciiPassUnchangedWithoutUtf8)
     EXPECT_EQ(DecodeCalls(strChunk, false), (Calls { { strChunk, true } }));
 }
 
-TEST_F(OutputDecoderUtf8, DecodesLettersIntoTheOemCodePage)
+TEST_F(OutputDecoderUtf8, DecodesLettersStraightIntoTheAnsiCodePage)
 {
-    EXPECT_EQ(DecodeCalls(Bytes({ 'c', 'a', 'f', 0xC3, 0xA9, '\r', '\n' }), true),
-              (Calls { { Bytes({ 'c', 'a', 'f', 0x82 }), false } }));
+    // The decoder's own code page unless told otherwise is the system's
+    // ANSI one, in which the screen keeps its text.
+    EXPECT_EQ(COutputDecoder().m_nCodePage, UINT(CP_ACP));
+    // The euro sign is in 1252 but in no OEM code page of the same system:
+    // decoded by way of OEM it would be lost.
+    EXPECT_EQ(DecodeCalls(Bytes({ 'c', 'a', 'f', 0xC3, 0xA9, ' ', 0xE2, 0x82, 0xAC, '\r', '\n' }), true),
+              (Calls { { Bytes({ 'c', 'a', 'f', 0xE9, ' ', 0x80 }), false } }));
+    EXPECT_EQ(DecodeCalls("\xD0\x92\xD1\x81\xD1\x82\xD1\x80\xD0\xBE\xD0\xB5\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB9\n", true, 1251),
+              (Calls { { "\xC2\xF1\xF2\xF0\xEE\xE5\xED\xED\xFB\xE9", false } }));
+    // A Chinese letter is both of its bytes in a double-byte code page.
+    EXPECT_EQ(DecodeCalls("\xE5\x86\x85\xE7\xBD\xAE\xE5\xB1\x8F\xE5\xB9\x95\n", true, 936),
+              (Calls { { "\xC4\xDA\xD6\xC3\xC6\xC1\xC4\xBB", false } }));
+}
+
+TEST_F(OutputDecoderUtf8, LetterTheCodePageLacksIsOneDefaultCharacter)
+{
+    // Cyrillic, Chinese, an emoji (four bytes) and a Latin letter with a
+    // look-alike in 1252 (U+0101), which must not become that look-alike.
+    EXPECT_EQ(DecodeCalls("\xD0\x96|\xE5\x86\x85|\xF0\x9F\x98\x80|\xC4\x81|a\n", true, 1252),
+              (Calls { { "?|?|?|?|a", false } }));
+    EXPECT_EQ(DecodeCalls("\xC3\xA9|\xF0\x9F\x98\x80\n", true, 1251), (Calls { { "?|?", false } }));
+    EXPECT_EQ(DecodeCalls("\xD0\x96\xF0\x9F\x91\x8B\n", true, 936), (Calls { { "\xA7\xA8?", false } }));
 }
 
 TEST_F(OutputDecoderUtf8, InvalidSequencesGiveOneQuestionMarkPerSkip)
 {
-    EXPECT_EQ(DecodeCalls(Bytes({ 0xC0, 0xAF, '|', 0xF0, 0x9F, 0x98, 0x80, '|', 0x80 }), true),
-              (Calls { { "?|????|?", true } }));
+    // Over-long C0 AF is one '?'; a four-byte form of a value below
+    // U+10000 is over-long too; F5 leads nothing.
+    EXPECT_EQ(DecodeCalls(Bytes({ 0xC0, 0xAF, '|', 0xF0, 0x8F, 0xBF, 0xBF, '|', 0x80, '|', 0xF5, 0x80 }), true),
+              (Calls { { "?|?|?|??", true } }));
 }
 
 TEST_F(OutputDecoderUtf8, SequenceSplitAcrossChunksIsOneLetter)
 {
     typedef std::vector<std::string> Lines;
-    // U+00EF and U+2500 in the OEM code page, as one chunk decodes them.
-    Calls whole = DecodeCalls(Bytes({ 'n', 'a', 0xC3, 0xAF, 'v', 'e', '|', 0xE2, 0x94, 0x80, '\n' }), true);
-    ASSERT_EQ(whole.size(), 1u);
-    const std::string strWhole = whole[0].first;
-    EXPECT_EQ(strWhole.find('?'), std::string::npos) << "both letters are in the OEM code page";
-    const std::string strText = Bytes({ 'n', 'a', 0xC3, 0xAF, 'v', 'e', '|', 0xE2, 0x94, 0x80, '\n' });
+    // Two, three and four bytes; in 936 the Chinese letter and the e with
+    // acute are two bytes each, the emoji is missing.
+    const std::string strText = Bytes({ 'n', 'a', 0xC3, 0xA9, 'v', '|', 0xE5, 0x86, 0x85, '|', 0xF0, 0x9F, 0x91,
+                                        0x8B, '\n' });
+    const std::string strWhole = Bytes({ 'n', 'a', 0xA8, 0xA6, 'v', '|', 0xC4, 0xDA, '|', '?' });
+    EXPECT_EQ(DecodeChunks({ strText }, true, 936), (Lines { strWhole }));
     for (size_t nCut = 1; nCut < strText.size(); nCut++)
-        EXPECT_EQ(DecodeChunks({ strText.substr(0, nCut), strText.substr(nCut) }, true), (Lines { strWhole }))
+        EXPECT_EQ(DecodeChunks({ strText.substr(0, nCut), strText.substr(nCut) }, true, 936), (Lines { strWhole }))
             << "cut after byte " << nCut;
     std::vector<std::string> bytes;
     for (char c : strText)
         bytes.emplace_back(1, c);
-    EXPECT_EQ(DecodeChunks(bytes, true), (Lines { strWhole }));
+    EXPECT_EQ(DecodeChunks(bytes, true, 936), (Lines { strWhole }));
 }
 
 TEST_F(OutputDecoderUtf8, UnfinishedLineBeforeACarriedSequenceIsHandedOverAtOnce)
@@ -271,6 +296,7 @@ TEST_F(OutputDecoderUtf8, SequenceNeverFinishedGivesAQuestionMarkPerByte)
     // The next chunk does not go on with the sequence.
     EXPECT_EQ(DecodeChunks({ Bytes({ 'a', 0xE2, 0x94 }), Bytes({ 'b', '\n' }) }, true), (Lines { "a??b" }));
     EXPECT_EQ(DecodeChunks({ Bytes({ 0xC3 }), Bytes({ '\n' }) }, true), (Lines { "?" }));
+    EXPECT_EQ(DecodeChunks({ Bytes({ 'a', 0xF0, 0x9F, 0x98 }), Bytes({ 'b', '\n' }) }, true), (Lines { "a???b" }));
     // The stream ends inside it.
     decoder.Decode("a\xE2\x94", 3, true, bAbort, lines);
     EXPECT_EQ(lines.m_lines, (Lines { "a" }));

@@ -577,7 +577,8 @@ TEST_F(ProcessRunnerTest, LetterAndBreaksSplitBetweenReadsAreDecodedAsOneStream)
     ASSERT_TRUE(runner.WaitForReader(kBound));
     EXPECT_GE(ChunkSizes(sink).size(), 5u) << "the pieces did not come in reads of their own";
     std::string strLetter = "na";
-    CUtf8Conv conv;
+    // UTF-8 output becomes text of the ANSI code page.
+    CUtf8Conv conv(CP_ACP);
     strLetter += conv.ToNarrow("\xC3\xAF");
     strLetter += "ve";
     // The sequence left unfinished at the end of the run gives a '?' per byte.

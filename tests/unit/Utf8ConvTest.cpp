@@ -50,7 +50,10 @@ TEST(Utf8ConvSeqLength, ClassifiesLeadAndContinuationBytes)
     EXPECT_EQ(CUtf8Conv::SeqLength(Bytes({ 0xE2, 'x', 0x80 }).c_str()), 0);
     EXPECT_EQ(CUtf8Conv::SeqLength(Bytes({ 0x80 }).c_str()), 0);
     EXPECT_EQ(CUtf8Conv::SeqLength(Bytes({ 0xBF }).c_str()), 0);
-    EXPECT_EQ(CUtf8Conv::SeqLength(Bytes({ 0xF0, 0x9F, 0x98, 0x80 }).c_str()), 0);
+    EXPECT_EQ(CUtf8Conv::SeqLength(Bytes({ 0xF0, 0x9F, 0x98, 0x80 }).c_str()), 4);
+    EXPECT_EQ(CUtf8Conv::SeqLength(Bytes({ 0xF0, 0x9F, 0x98, 'x' }).c_str()), 0);
+    EXPECT_EQ(CUtf8Conv::SeqLength(Bytes({ 0xF0, 0x9F, 0x98, 0x80 }).c_str(), 3), 0);
+    EXPECT_EQ(CUtf8Conv::SeqLength(Bytes({ 0xF5, 0x80, 0x80, 0x80 }).c_str()), 0);
     EXPECT_EQ(CUtf8Conv::SeqLength(Bytes({ 0xFF }).c_str()), 0);
 }
 
@@ -108,7 +111,11 @@ TEST(Utf8ConvToNarrow, InvalidBytesAreSkippedOneByOne)
 {
     CUtf8Conv conv;
     std::string strLengths;
-    EXPECT_EQ(NarrowAll(conv, Bytes({ 0xF0, 0x9F, 0x98, 0x80 }), &strLengths), "????");
+    // A character beyond U+FFFF has no one-byte form: one '?' for it.
+    EXPECT_EQ(NarrowAll(conv, Bytes({ 0xF0, 0x9F, 0x98, 0x80 }), &strLengths), "?");
+    EXPECT_EQ(strLengths, "4");
+    strLengths.clear();
+    EXPECT_EQ(NarrowAll(conv, Bytes({ 0xF8, 0x88, 0x80, 0x80 }), &strLengths), "????");
     EXPECT_EQ(strLengths, "1111");
     EXPECT_EQ(NarrowAll(conv, Bytes({ 0x80 })), "?");
     EXPECT_EQ(NarrowAll(conv, Bytes({ 0xC3, 'A' })), "?A");
@@ -135,6 +142,47 @@ TEST(Utf8ConvToNarrow, DoubleByteCharacterBecomesQuestionMark)
     EXPECT_EQ(conv.m_nLength, 3);
     // U+FF71 (half-width katakana A) is the single byte 0xB1 there.
     EXPECT_EQ(conv.ToNarrow(Bytes({ 0xEF, 0xBD, 0xB1 }).c_str()), char(0xB1));
+}
+
+// The whole narrow character for each sequence of the text, and the bytes
+// each took.
+static std::string NarrowChars(CUtf8Conv& conv, const std::string& s, std::string* pLengths = nullptr)
+{
+    std::string strOut;
+    for (size_t i = 0; i < s.size(); i += size_t(conv.m_nLength)) {
+        char ch[2];
+        strOut.append(ch, size_t(conv.ToNarrowChar(s.data() + i, s.size() - i, ch)));
+        if (pLengths)
+            *pLengths += char('0' + conv.m_nLength);
+    }
+    return strOut;
+}
+
+TEST(Utf8ConvToNarrowChar, DoubleByteLetterIsBothBytes)
+{
+    CUtf8Conv conv(936);
+    std::string strLengths;
+    // U+5185 U+7F6E, "e" with acute (two bytes in 936 as well) and "z".
+    EXPECT_EQ(NarrowChars(conv, "\xE5\x86\x85\xE7\xBD\xAE\xC3\xA9z", &strLengths),
+              "\xC4\xDA\xD6\xC3\xA8\xA6z");
+    EXPECT_EQ(strLengths, "3321");
+    CUtf8Conv conv1251(1251);
+    EXPECT_EQ(NarrowChars(conv1251, "\xD0\x96\xD1\x91"), "\xC6\xB8");
+}
+
+TEST(Utf8ConvToNarrowChar, MissingLetterIsOneDefaultCharacterNeverALookAlike)
+{
+    CUtf8Conv conv(1252);
+    std::string strLengths;
+    // Cyrillic, Chinese, an emoji, and U+0101, which a best fit would make "a".
+    EXPECT_EQ(NarrowChars(conv, "\xD0\x96\xE5\x86\x85\xF0\x9F\x98\x80\xC4\x81", &strLengths), "????");
+    EXPECT_EQ(strLengths, "2342");
+    // A four-byte over-long form and a value past U+10FFFF are no letter.
+    strLengths.clear();
+    EXPECT_EQ(NarrowChars(conv, "\xF0\x8F\xBF\xBF\xF4\x90\x80\x80", &strLengths), "??");
+    EXPECT_EQ(strLengths, "44");
+    CUtf8Conv conv936(936);
+    EXPECT_EQ(NarrowChars(conv936, "\xF0\x9F\x91\x8B"), "?");
 }
 
 TEST(Utf8ConvFromNarrow, EncodesOneTwoOrThreeBytes)
@@ -174,6 +222,24 @@ TEST(Utf8ConvToUtf8, EncodesOemLetters)
     EXPECT_EQ(ToUtf8("\x82"), Bytes({ 0xC3, 0xA9 }));
     EXPECT_EQ(ToUtf8("\xC4"), Bytes({ 0xE2, 0x94, 0x80 }));
     EXPECT_EQ(ToUtf8("ls caf\x82"), "ls caf" + Bytes({ 0xC3, 0xA9 }));
+}
+
+TEST(Utf8ConvToUtf8, DoubleByteLetterGoesAsTheOneLetterItIs)
+{
+    CString s("ls \xC4\xDA\xD6\xC3 \xA8\xA6");
+    CUtf8Conv(936).ToUtf8(s);
+    EXPECT_EQ(std::string(s.GetString()), "ls \xE5\x86\x85\xE7\xBD\xAE \xC3\xA9");
+    // A lead byte with nothing after it is no letter.
+    CString lone("a\xC4");
+    CUtf8Conv(936).ToUtf8(lone);
+    EXPECT_EQ(std::string(lone.GetString()), "a?");
+    // In an ANSI code page: 1252's euro sign, 1251's Cyrillic.
+    CString euro("5 \x80");
+    CUtf8Conv(1252).ToUtf8(euro);
+    EXPECT_EQ(std::string(euro.GetString()), "5 \xE2\x82\xAC");
+    CString cyr("\xC6");
+    CUtf8Conv(1251).ToUtf8(cyr);
+    EXPECT_EQ(std::string(cyr.GetString()), "\xD0\x96");
 }
 
 TEST(Utf8ConvToUtf8, LongTextOfThreeByteCharactersIsWhole)

@@ -4,6 +4,7 @@
 #include "Numbers.h"
 #include "SelfSpawn.h"
 #include "StdIo.h"
+#include "WorldLog.h"
 
 #include <windows.h>
 
@@ -33,20 +34,20 @@ int HexValue(char c)
 
 namespace {
 
-// Text written to a console is in the OEM code page: letters typed into the
-// arguments (which arrive in the ANSI code page) go out as a console program
-// writes them; escaped bytes are left as they are.
-std::string ToConsoleCodePage(const std::string& strText)
+// adb writes UTF-8, its own texts as well as the device's: letters typed
+// into the arguments (which arrive in the ANSI code page) go out as UTF-8;
+// escaped bytes are left as they are.
+std::string ToAdbUtf8(const std::string& strText)
 {
     if (strText.empty())
         return strText;
     int nWide = MultiByteToWideChar(CP_ACP, 0, strText.data(), int(strText.size()), nullptr, 0);
     std::wstring wide(size_t(nWide), L'\0');
     MultiByteToWideChar(CP_ACP, 0, strText.data(), int(strText.size()), &wide[0], nWide);
-    int nOem = WideCharToMultiByte(CP_OEMCP, 0, wide.data(), nWide, nullptr, 0, nullptr, nullptr);
-    std::string strOem(size_t(nOem), '\0');
-    WideCharToMultiByte(CP_OEMCP, 0, wide.data(), nWide, &strOem[0], nOem, nullptr, nullptr);
-    return strOem;
+    int nUtf8 = WideCharToMultiByte(CP_UTF8, 0, wide.data(), nWide, nullptr, 0, nullptr, nullptr);
+    std::string strUtf8(size_t(nUtf8), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), nWide, &strUtf8[0], nUtf8, nullptr, nullptr);
+    return strUtf8;
 }
 
 } // namespace
@@ -131,7 +132,7 @@ bool CSimScript::Parse(const std::vector<std::string>& args, std::string& strErr
 
         bool bKnown = strSwitch == "--sim-bytes" || strSwitch == "--sim-write" || strSwitch == "--sim-stderr" ||
                       strSwitch == "--sim-interleave" || strSwitch == "--sim-sleep" || strSwitch == "--sim-exit" ||
-                      strSwitch == "--sim-holder" || strSwitch == "--sim-poke";
+                      strSwitch == "--sim-holder" || strSwitch == "--sim-poke" || strSwitch == "--sim-world-log";
         if (!bKnown)
         {
             strError = "unknown switch " + strSwitch;
@@ -155,7 +156,7 @@ bool CSimScript::Parse(const std::vector<std::string>& args, std::string& strErr
         {
             step.kind = strSwitch == "--sim-write" ? StepWrite : StepStderr;
             std::string strEscapeError;
-            if (!Unescape(ToConsoleCodePage(strValue), step.strBytes, strEscapeError))
+            if (!Unescape(ToAdbUtf8(strValue), step.strBytes, strEscapeError))
             {
                 strError = strSwitch + ": " + strEscapeError;
                 return false;
@@ -165,6 +166,11 @@ bool CSimScript::Parse(const std::vector<std::string>& args, std::string& strErr
         {
             step.kind = StepInterleave;
             bOk = ParseUnsigned(strValue, kMaxPairs, step.nValue);
+        }
+        else if (strSwitch == "--sim-world-log")
+        {
+            step.kind = StepWorldLog;
+            bOk = ParseUnsigned(strValue, 100000, step.nValue);
         }
         else if (strSwitch == "--sim-poke")
         {
@@ -256,6 +262,8 @@ bool CSimScript::RunStep(const Step& step)
     case StepPoke:
         Poke(step.nValue);
         return true;
+    case StepWorldLog:
+        return WriteInPieces(MakeWorldLog(static_cast<unsigned>(step.nValue)));
     }
     return true;
 }

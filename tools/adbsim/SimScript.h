@@ -50,7 +50,8 @@ private:
         StepSleep,
         StepHolder,
         StepEchoStdin,
-        StepPoke
+        StepPoke,
+        StepWorldLog
     };
     struct Step
     {

@@ -77,7 +77,13 @@ bool ParsePort(const std::string& strValue, unsigned& nPort)
 
 void PrintVersion()
 {
-    WriteOutLine("Android Debug Bridge version 1.0.41\r\nVersion 29.0.6-adbsim\r\nInstalled as " + GetSelfPath());
+    // adb writes its path, as all its text, in UTF-8.
+    std::wstring strPath = GetSelfPathW();
+    int n = WideCharToMultiByte(CP_UTF8, 0, strPath.c_str(), int(strPath.size()), nullptr, 0, nullptr, nullptr);
+    std::string strUtf8(size_t(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, strPath.c_str(), int(strPath.size()), &strUtf8[0], n, nullptr, nullptr);
+    WriteOutLine("Android Debug Bridge version 1.0.41\r\nVersion 29.0.6-adbsim\r\nInstalled as " + strUtf8);
 }
 
 // The checks a real server makes before it hands a command to a device.
