@@ -801,21 +801,47 @@ TEST(RunResultRecords, RunZeroLooksFreeYetIsFoundAtItsEnd)
 
 TEST(RunResultRecords, TwoThreadsTakingAtOnceGetDifferentRecords)
 {
-    for (int n = 0; n < 200; n++) {
-        CRunResult results[3];
-        CRunResult* pA = nullptr;
-        CRunResult* pB = nullptr;
-        std::atomic<bool> bGo { false };
-        std::thread a([&] { while (!bGo) {} pA = &CRunResult::Take(results, 1); });
-        std::thread b([&] { while (!bGo) {} pB = &CRunResult::Take(results, 2); });
-        bGo = true;
-        a.join();
-        b.join();
-        ASSERT_NE(pA, pB);
-        EXPECT_EQ(pA->m_nRunId.load(), 1);
-        EXPECT_EQ(pB->m_nRunId.load(), 2);
-        EXPECT_EQ(results[2].m_nRunId.load(), 0);
+    // The command runner's and the shell runner's reader threads may take a
+    // record at the same moment: a test of "free" apart from the taking
+    // would let both take record 0, and the one ending first frees the
+    // other's. Each round gives two threads a fresh set of records and
+    // lets them go together; after 5 s (a machine too busy to run them side
+    // by side) the rounds stop early.
+    const int nRounds = 200000;
+    std::unique_ptr<CRunResult[][3]> sets(new CRunResult[nRounds][3]);
+    std::vector<CRunResult*> got[2] = { std::vector<CRunResult*>(nRounds), std::vector<CRunResult*>(nRounds) };
+    std::atomic<int> nArrived { 0 }, nLast { nRounds };
+    const DWORD dwStart = GetTickCount();
+    auto take = [&](int w) {
+        for (int i = 0; i < nLast.load(); ++i) {
+            if (w == 0 && GetTickCount() - dwStart > 5000) {
+                nLast = i;
+                break;
+            }
+            nArrived.fetch_add(1);
+            for (int nSpin = 0; nArrived.load() < 2 * (i + 1); ++nSpin) {
+                if (nLast.load() <= i)
+                    return;
+                if (nSpin > 1000)
+                    SwitchToThread();
+            }
+            got[w][size_t(i)] = &CRunResult::Take(sets[i], 100 + w);
+        }
+    };
+    std::thread other(take, 1);
+    take(0);
+    other.join();
+    const int nDone = nLast.load();
+    EXPECT_GT(nDone, 1000);
+    int nShared = 0;
+    for (int i = 0; i < nDone; ++i) {
+        CRunResult* a = got[0][size_t(i)];
+        CRunResult* b = got[1][size_t(i)];
+        const bool bApart = a != b && a->m_nRunId.load() == 100 && b->m_nRunId.load() == 101 &&
+                            (a == &sets[i][0] || a == &sets[i][1]) && (b == &sets[i][0] || b == &sets[i][1]);
+        nShared += bApart ? 0 : 1;
     }
+    EXPECT_EQ(nShared, 0) << "rounds of " << nDone << " in which the two runs did not get records 0 and 1 apart";
 }
 
 TEST(ProcessRunnerBadInput, EmptyOrNullCommandIsReportedAsAnError)
