@@ -50,6 +50,21 @@ bool SetFolder(const CString& strDir, UINT nCodePage)
     ::MultiByteToWideChar(nCodePage, 0, strDir.GetString(), strDir.GetLength(), wide.data(), n);
     return ::SetCurrentDirectoryW(wide.data()) != FALSE;
 }
+// A folder in double quotes (as a dropped folder arrives, and as cmd takes
+// a name with blanks) is the folder inside them; what follows the closing
+// quote may only be blanks.
+void UnquoteFolder(CString& strDir)
+{
+    if (strDir.GetLength() < 2 || strDir[0] != '"')
+        return;
+    int nClose = strDir.Find('"', 1);
+    if (nClose < 0)
+        return;
+    CString rest = strDir.Mid(nClose + 1);
+    if (!rest.TrimLeft().IsEmpty())
+        return;
+    strDir = strDir.Mid(1, nClose - 1);
+}
 }
 
 CCommandInterpreter::CCommandInterpreter(CMainWnd* pOwner)
@@ -166,6 +181,7 @@ void CCommandInterpreter::ChangeDirectory(CString& strLine, UINT nCodePage)
 {
     strLine.Delete(0, 3);
     strLine.TrimLeft();
+    UnquoteFolder(strLine);
     CString dir;
     if ((!strLine.IsEmpty() && !SetFolder(strLine, nCodePage)) || !CurrentFolderAnsi(dir)) {
         ReportLastError();

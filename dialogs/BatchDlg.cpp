@@ -67,11 +67,24 @@ void CBatchDlg::OnClear()
     m_edit.SetSel(0, -1);
     m_edit.SendMessage(EM_SCROLLCARET);
     m_edit.SendMessage(WM_CLEAR);
+    FocusEditAtEnd();
 }
 
 void CBatchDlg::OnPaste()
 {
     m_edit.SendMessage(WM_PASTE);
+    FocusEditAtEnd();
+}
+
+// A click leaves the focus on the button, where the next letters typed
+// would press buttons by their mnemonics (p pastes, o runs the batch): the
+// typing goes on in the text, at its end.
+void CBatchDlg::FocusEditAtEnd()
+{
+    SendMessage(WM_NEXTDLGCTL, WPARAM(m_edit.m_hWnd), TRUE);
+    int nEnd = int(m_edit.SendMessage(WM_GETTEXTLENGTH));
+    m_edit.SetSel(nEnd, nEnd);
+    m_edit.SendMessage(EM_SCROLLCARET);
 }
 
 void CBatchDlg::OnSize()

@@ -33,4 +33,5 @@ private:
     void OnSize();
     void OnPaste();
     void OnClear();
+    void FocusEditAtEnd();
 };

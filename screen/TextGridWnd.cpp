@@ -12,6 +12,7 @@ BOOL CGridScrollBar::Create(bool bVertical, CWnd* pParent)
     RECT rc = {};
     m_nPos = m_nPage = m_nRange = 0;
     m_nWheelStep = 4;
+    m_nShownPos = m_nShownPage = m_nShownRange = m_nShownEnabled = -1;
     return CScrollBar::Create(WS_CHILD | WS_VISIBLE | (bVertical ? SBS_VERT : SBS_HORZ), rc, pParent, kScrollBarId);
 }
 
@@ -34,17 +35,28 @@ void CGridScrollBar::Push()
     if (!m_hWnd)
         return;
     if (m_nPage < m_nRange) {
-        SCROLLINFO si = {};
-        si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-        si.nMin = 0;
-        si.nMax = m_nRange - 1;
-        si.nPage = UINT(m_nPage);
-        si.nPos = m_nPos;
-        SetScrollInfo(&si, TRUE);
-        EnableScrollBar(ESB_ENABLE_BOTH);
+        if (m_nPos != m_nShownPos || m_nPage != m_nShownPage || m_nRange != m_nShownRange) {
+            SCROLLINFO si = {};
+            si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+            si.nMin = 0;
+            si.nMax = m_nRange - 1;
+            si.nPage = UINT(m_nPage);
+            si.nPos = m_nPos;
+            SetScrollInfo(&si, TRUE);
+            m_nShownPos = m_nPos;
+            m_nShownPage = m_nPage;
+            m_nShownRange = m_nRange;
+        }
+        if (m_nShownEnabled != 1) {
+            EnableScrollBar(ESB_ENABLE_BOTH);
+            m_nShownEnabled = 1;
+        }
     } else {
         m_nPos = 0;
-        EnableScrollBar(ESB_DISABLE_BOTH);
+        if (m_nShownEnabled != 0) {
+            EnableScrollBar(ESB_DISABLE_BOTH);
+            m_nShownEnabled = 0;
+        }
     }
 }
 
@@ -238,7 +250,13 @@ void CTextGridWnd::OnOutputPaint(bool bTimer)
     // Cleared before the paint takes the lines: output stored after this
     // asks again.
     m_bOutputPaintAsked = false;
-    Invalidate(TRUE);
+    // The text area only: the view does not clip its children, so the whole
+    // window would take the scroll bars along, and every output repaint
+    // would erase and redraw them (caught half-way, an arrow showed blank).
+    // The paint itself updates them when their ranges change.
+    RECT text;
+    GetTextRect(&text);
+    ::InvalidateRect(m_hWnd, &text, TRUE);
 }
 
 void CTextGridWnd::OnPaint()

@@ -48,6 +48,12 @@ public:
     int m_nWheelStep = 4;
 
 private:
+    // What the control was last given: a push that changes nothing leaves
+    // it alone, since each call redraws it (its arrows too) while output
+    // streams, and a screen caught half-way shows an arrow blank.
+    int m_nShownPos = -1, m_nShownPage = -1, m_nShownRange = -1;
+    int m_nShownEnabled = -1;
+
     void Clamp()
     {
         if (m_nPos + m_nPage > m_nRange)

@@ -1,20 +1,19 @@
 #pragma once
-// The output decoder either carries an unfinished line break or UTF-8
-// sequence from one chunk to the next (it then has Reset and a final
-// chunk), or takes every chunk on its own. The decoder targets check the
-// properties of whichever the sources have.
+// The output decoder carries an unfinished line break or UTF-8 sequence
+// from one chunk to the next, and is told of the stream's last chunk. The
+// targets drive a decoder without that final flag too, so that one that
+// takes every chunk on its own still builds, and fails output_split.
 #include <atomic>
 #include <type_traits>
 #include <utility>
 
 #include "process/OutputDecoder.h"
 
+// A decoder with Reset takes the final flag too.
 template <class T, class = void>
 struct CCarries : std::false_type {};
 template <class T>
 struct CCarries<T, std::void_t<decltype(std::declval<T&>().Reset())>> : std::true_type {};
-
-const bool kDecoderCarries = CCarries<COutputDecoder>::value;
 
 // Decode with the end of the stream marked where the decoder knows of it.
 template <class T>

@@ -102,6 +102,39 @@ TEST_F(BatchOfCommands, TextSurvivesCancelAndCancelRunsNothing)
     EXPECT_EQ(CountExitLines(lines), 1) << Describe(lines);
 }
 
+TEST_F(BatchOfCommands, AfterAClickOnClearOrPasteTypingGoesIntoTheText)
+{
+    // Left on the clicked button, the focus would turn the letters typed
+    // into mnemonics: p pastes this, o runs it.
+    const std::string strClip = "--sim-write PASTED-AND-RUN\\r\\n";
+    ASSERT_TRUE(PutClipboardText(strClip));
+    HWND hDlg = OpenDialog();
+    ASSERT_NE(hDlg, nullptr);
+    auto clickButton = [&](int nId) {
+        RECT rc;
+        ASSERT_TRUE(::GetWindowRect(::GetDlgItem(hDlg, nId), &rc));
+        UserInput::LeftClick(POINT { (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2 });
+    };
+    clickButton(102);
+    ASSERT_TRUE(WaitEditText(hDlg, "")) << "Clear left: " << EditText(hDlg);
+    Kb().Type("pm");
+    ASSERT_TRUE(WaitEditText(hDlg, "pm")) << EditText(hDlg);
+    // The caret is put back at the end of the text, wherever it was.
+    Kb().Press(VK_HOME);
+    clickButton(103);
+    ASSERT_TRUE(WaitEditText(hDlg, strClip + "pm")) << EditText(hDlg);
+    Kb().Type("o");
+    EXPECT_TRUE(WaitEditText(hDlg, strClip + "pmo")) << EditText(hDlg);
+    Kb().Press(VK_ESCAPE);
+    ASSERT_TRUE(WaitClosed(hDlg));
+
+    ScreenLines lines;
+    ASSERT_TRUE(RunAndWait("devices", 1, lines));
+    EXPECT_EQ(lines[0], ">adb devices") << Describe(lines);
+    EXPECT_EQ(FindLine(lines, "PASTED-AND-RUN"), -1) << Describe(lines);
+    EXPECT_EQ(CountExitLines(lines), 1) << Describe(lines);
+}
+
 TEST_F(BatchOfCommands, EscStopsTheRunningLineAndDropsTheRest)
 {
     const std::string strBatch = "--sim-sleep 5000\r\nget-state\r\nget-serialno\r\n";

@@ -69,6 +69,25 @@ void KestrelboxTest::SetUp()
     Kb().Press(VK_F4);
 }
 
+::testing::AssertionResult ChildrenKilled(std::vector<HANDLE>& children, DWORD dwMs)
+{
+    ::testing::AssertionResult result = ::testing::AssertionSuccess();
+    if (children.empty())
+        result = ::testing::AssertionFailure() << "no child was running";
+    const DWORD dwStart = ::GetTickCount();
+    for (HANDLE h : children) {
+        DWORD dwSpent = ::GetTickCount() - dwStart;
+        DWORD dwCode = STILL_ACTIVE;
+        if (::WaitForSingleObject(h, dwSpent < dwMs ? dwMs - dwSpent : 0) != WAIT_OBJECT_0)
+            result = ::testing::AssertionFailure() << "a child still runs";
+        else if (::GetExitCodeProcess(h, &dwCode) && dwCode != 255)
+            result = ::testing::AssertionFailure() << "a child was not killed: it ended with " << dwCode;
+        ::CloseHandle(h);
+    }
+    children.clear();
+    return result;
+}
+
 ::testing::AssertionResult KestrelboxTest::RunAndWait(const char* pszLine, int nExitLines, ScreenLines& lines,
                                                       DWORD dwMs)
 {

@@ -41,6 +41,11 @@ private:
     bool ResetShared();
 };
 
+// Waits until each of the children has ended, and checks that it was
+// killed (exit code 255), not left running or ended by itself (a logcat
+// whose output pipe was closed ends with 1). Closes the handles.
+::testing::AssertionResult ChildrenKilled(std::vector<HANDLE>& children, DWORD dwMs = 10000);
+
 int CountExitLines(const ScreenLines& lines);
 // The last line that is not empty, or an empty text.
 std::string LastTextLine(const ScreenLines& lines);

@@ -1,5 +1,7 @@
 #include "KestrelboxSession.h"
 
+#include <tlhelp32.h>
+
 #include <cstring>
 #include <vector>
 
@@ -126,6 +128,30 @@ bool CKestrelboxSession::FindWindows(DWORD dwMs)
         m_hEdit = m_hPanel ? ::GetDlgItem(m_hPanel, kChildIds[3]) : nullptr;
         return m_hView && m_hPanel && m_hLamp && m_hEdit;
     }, dwMs);
+}
+
+std::vector<HANDLE> CKestrelboxSession::OpenLiveChildren() const
+{
+    std::vector<HANDLE> children;
+    HANDLE hSnap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (hSnap == INVALID_HANDLE_VALUE)
+        return children;
+    PROCESSENTRY32 pe = {};
+    pe.dwSize = sizeof(pe);
+    for (BOOL b = ::Process32First(hSnap, &pe); b; b = ::Process32Next(hSnap, &pe)) {
+        if (pe.th32ParentProcessID != m_pi.dwProcessId || pe.th32ProcessID == m_pi.dwProcessId)
+            continue;
+        HANDLE h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pe.th32ProcessID);
+        if (!h)
+            continue;
+        // Listed but already ended (its parent still holds a handle): not live.
+        if (::WaitForSingleObject(h, 0) == WAIT_TIMEOUT)
+            children.push_back(h);
+        else
+            ::CloseHandle(h);
+    }
+    ::CloseHandle(hSnap);
+    return children;
 }
 
 bool CKestrelboxSession::IsRunning() const

@@ -9,6 +9,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "../support/Wait.h"
 #include "ScreenText.h"
@@ -32,6 +33,10 @@ public:
     // True once the program has ended within dwMs; *pdwCode gets its code.
     bool WaitExit(DWORD dwMs, DWORD* pdwCode = nullptr);
     void Kill();
+
+    // Handles (to wait on and read the exit code of) of the program's child
+    // processes that run now; the caller closes them.
+    std::vector<HANDLE> OpenLiveChildren() const;
 
     const ScreenLines& StartupLines() const { return m_startup; }
     DWORD ProcessId() const { return m_pi.dwProcessId; }

@@ -120,8 +120,10 @@ TEST_F(BatchDialog, ClearEmptiesTheEditAndPasteInsertsAtTheCaret)
     PutClipboardText("pasted\r\ntext");
     bool bCleared = false, bPasted = false;
     std::string pasted;
+    HWND hEdit = nullptr, hFocus = nullptr;
+    DWORD dwSelStart = 0, dwSelEnd = 0;
     Open([&](HWND h) {
-        HWND hEdit = ::GetDlgItem(h, IDC_BATCH_EDIT);
+        hEdit = ::GetDlgItem(h, IDC_BATCH_EDIT);
         ::SetWindowTextA(hEdit, "some\r\nlines");
         ::SendMessageA(::GetDlgItem(h, IDC_BATCH_CLEAR), BM_CLICK, 0, 0);
         bCleared = WaitEditText(h, "");
@@ -130,10 +132,18 @@ TEST_F(BatchDialog, ClearEmptiesTheEditAndPasteInsertsAtTheCaret)
         ::SendMessageA(::GetDlgItem(h, IDC_BATCH_PASTE), BM_CLICK, 0, 0);
         bPasted = WaitEditText(h, "1pasted\r\ntext2");
         pasted = EditOf(h);
+        GUITHREADINFO gti = {};
+        gti.cbSize = sizeof gti;
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(h, nullptr), &gti);
+        hFocus = gti.hwndFocus;
+        ::SendMessageA(hEdit, EM_GETSEL, WPARAM(&dwSelStart), LPARAM(&dwSelEnd));
         CDialogDriver::Click(h, IDCANCEL);
     });
     EXPECT_TRUE(bCleared);
     EXPECT_TRUE(bPasted) << pasted;
+    EXPECT_EQ(hFocus, hEdit) << "the focus goes back to the text";
+    EXPECT_EQ(dwSelStart, DWORD(pasted.size())) << "the caret stands at the end of the text";
+    EXPECT_EQ(dwSelEnd, DWORD(pasted.size()));
     EXPECT_TRUE(Lines().empty()) << "Cancel runs nothing";
 }
 

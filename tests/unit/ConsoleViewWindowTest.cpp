@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "screen/ConsoleView.h"
@@ -12,10 +14,19 @@
 
 namespace {
 
-// Exposes what the view decides about one line.
+// Exposes what the view decides about one line, and when it paints.
 class CTestView : public CConsoleView {
 public:
     using CConsoleView::GetLineAttributes;
+    std::vector<DWORD> m_paintTicks;
+
+protected:
+    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override
+    {
+        if (nMsg == WM_PAINT)
+            m_paintTicks.push_back(::GetTickCount());
+        return CConsoleView::WindowProc(nMsg, wParam, lParam);
+    }
 };
 
 class ConsoleViewWindow : public ::testing::Test {
@@ -147,6 +158,107 @@ TEST_F(ConsoleViewWindow, ScrolledBackViewKeepsItsTextWhileOldLinesAreDropped)
     Paint();
     EXPECT_EQ(view.m_vBar.m_nPos, 90);
     EXPECT_EQ(Top(), "0000000180");
+}
+
+TEST_F(ConsoleViewWindow, OutputRepaintsAtOnceAfterAQuietSpellThenAtMostOncePer50Ms)
+{
+    const DWORD dwGap = CTextGridWnd::kOutputPaintMs;
+    SizeForPage(30, 40);
+    FillLines(10);
+    Paint();
+    const DWORD dwQuiet = ::GetTickCount();
+    PumpUntil([&] { return ::GetTickCount() - dwQuiet > 2 * dwGap; });
+    view.m_paintTicks.clear();
+
+    view.Print("first after the quiet spell");
+    view.InvalidateForOutput();
+    PumpPending();
+    ASSERT_EQ(view.m_paintTicks.size(), 1u) << "the first repaint after a quiet spell comes at once, without a wait";
+
+    // A reader thread asks after every line, far more often than every 50 ms,
+    // for 600 ms of its own clock (a flood of repaints must not keep it
+    // going).
+    std::atomic<bool> bDone { false };
+    const DWORD dwStart = ::GetTickCount();
+    std::thread reader([&] {
+        for (int i = 0; ::GetTickCount() - dwStart < 600; ++i) {
+            CString s;
+            s.Format("streamed line %d", i);
+            view.Print(s);
+            view.InvalidateForOutput();
+            ::Sleep(1);
+        }
+        bDone = true;
+    });
+    PumpUntil([&] { return bDone.load(); }, 5000);
+    reader.join();
+    const DWORD dwStreamed = ::GetTickCount() - dwStart;
+    // The last asks are still answered.
+    const size_t nBefore = view.m_paintTicks.size();
+    PumpUntil([&] { return view.m_paintTicks.size() > nBefore; }, 1000);
+
+    const std::vector<DWORD>& t = view.m_paintTicks;
+    ASSERT_GE(t.size(), 6u) << "the screen shows output while it streams";
+    EXPECT_LE(t.size(), size_t(dwStreamed / dwGap + 3));
+    // One tick of the Windows clock (16 ms) of slack: a timer and
+    // GetTickCount count in it.
+    int nTooSoon = 0;
+    DWORD dwShortest = INFINITE;
+    for (size_t i = 1; i < t.size(); ++i) {
+        nTooSoon += t[i] - t[i - 1] < dwGap - 16 ? 1 : 0;
+        dwShortest = std::min(dwShortest, t[i] - t[i - 1]);
+    }
+    EXPECT_EQ(nTooSoon, 0) << "of " << t.size() << " repaints; the shortest gap " << dwShortest << " ms";
+}
+
+namespace {
+
+// Counts what makes the scroll bars it is put on draw themselves again:
+// paints, erases, and new scroll state or arrow states given to them.
+struct CPaintCounter {
+    static int s_nPaints;
+    static WNDPROC s_pfnOld;
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
+    {
+        if (nMsg == WM_PAINT || nMsg == WM_ERASEBKGND || nMsg == SBM_ENABLE_ARROWS ||
+            (nMsg == SBM_SETSCROLLINFO && wParam))
+            ++s_nPaints;
+        return ::CallWindowProcA(s_pfnOld, hWnd, nMsg, wParam, lParam);
+    }
+};
+int CPaintCounter::s_nPaints = 0;
+WNDPROC CPaintCounter::s_pfnOld = nullptr;
+
+} // namespace
+
+TEST_F(ConsoleViewWindow, OutputRepaintLeavesTheScrollBarsAlone)
+{
+    // Each repaint for output erased and redrew the scroll bars, arrows and
+    // all, and a screen caught half-way showed an arrow blank.
+    SizeForPage(30, 40);
+    FillLines(100, 60);
+    Paint();
+    ::RedrawWindow(view.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ASSERT_TRUE(::IsWindowEnabled(view.m_hBar.m_hWnd)) << "lines longer than the page enable the bar";
+    const DWORD dwQuiet = ::GetTickCount();
+    PumpUntil([&] { return ::GetTickCount() - dwQuiet > 2 * CTextGridWnd::kOutputPaintMs; });
+    // The new line changes only the vertical range.
+    HWND bars[1] = { view.m_hBar.m_hWnd };
+    CPaintCounter::s_nPaints = 0;
+    for (HWND h : bars)
+        CPaintCounter::s_pfnOld = WNDPROC(::SetWindowLongPtrA(h, GWLP_WNDPROC, LONG_PTR(&CPaintCounter::Proc)));
+    view.m_paintTicks.clear();
+
+    view.Print("one more line");
+    view.InvalidateForOutput();
+    PumpPending();
+    const int nBarPaints = CPaintCounter::s_nPaints;
+    for (HWND h : bars)
+        ::SetWindowLongPtrA(h, GWLP_WNDPROC, LONG_PTR(CPaintCounter::s_pfnOld));
+
+    ASSERT_EQ(view.m_paintTicks.size(), 1u);
+    EXPECT_EQ(view.m_vBar.m_nPos, 101 - 30) << "the view shows the new line";
+    EXPECT_EQ(nBarPaints, 0) << "the output repaint redrew the horizontal bar, whose state it did not change";
 }
 
 TEST_F(ConsoleViewWindow, WheelMovesFourLinesPerNotch)

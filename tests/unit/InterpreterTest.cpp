@@ -311,9 +311,14 @@ TEST_F(Interpreter, LcdAlonePrintsTheFolderAndLcdDotDotTheParent)
     Type("lcd");
     Type("LCD ..");
     std::string parent = CurrentFolder();
+    // A folder dropped on the window arrives in double quotes.
+    const std::string quoted = "lcd \"" + here + "\"";
+    Type(quoted.c_str());
+    std::string back = CurrentFolder();
     LeaveFolder(dir);
 
-    EXPECT_EQ(Lines(), (std::vector<std::string>{ "\x03" "lcd", here, "\x03" "LCD ..", parent }));
+    EXPECT_EQ(back, here) << "lcd \"folder\" enters the folder inside the quotes";
+    EXPECT_EQ(Lines(), (std::vector<std::string>{ "\x03" "lcd", here, "\x03" "LCD ..", parent, "\x03" + quoted, here }));
     EXPECT_EQ(here.substr(0, parent.size()), parent);
     EXPECT_GT(here.size(), parent.size());
     EXPECT_EQ(CProcessRunner::s_nNextRunId, 0);

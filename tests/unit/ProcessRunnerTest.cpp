@@ -42,6 +42,9 @@ int OwnThreads()
 
 enum EventKind { EvStart, EvError, EvOutput, EvExit };
 
+// How long a killed child may take to be gone.
+const DWORD kKillBound = 10000;
+
 struct CEvent {
     EventKind kind;
     DWORD dwThread;
@@ -49,6 +52,7 @@ struct CEvent {
     bool bRunning;
     bool bAbort;
     DWORD dwValue; // chunk size, exit code or last error
+    bool bChildGone; // exit: the child's process handle signalled within kKillBound
 };
 
 // Records every event of the runners that report to it, on whatever thread
@@ -65,9 +69,13 @@ public:
 
     void OnProcessExit(CProcessRunner* p) override
     {
+        // An aborted run may end before the system has ended its child; a
+        // killed child is gone soon after, one left running never is. The
+        // code is read after that wait: 259 (still active) means alive.
+        const bool bGone = WaitForSingleObject(p->m_pi.hProcess, kKillBound) == WAIT_OBJECT_0;
         DWORD dwCode = 0xDEADBEEF;
         GetExitCodeProcess(p->m_pi.hProcess, &dwCode);
-        Add(EvExit, p, dwCode);
+        Add(EvExit, p, dwCode, bGone);
         std::function<void(CProcessRunner*)> onExit;
         {
             std::lock_guard<std::recursive_mutex> lock(m_lock);
@@ -123,10 +131,10 @@ public:
     }
 
 private:
-    void Add(EventKind kind, CProcessRunner* p, DWORD dwValue)
+    void Add(EventKind kind, CProcessRunner* p, DWORD dwValue, bool bChildGone = false)
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        m_events.push_back({ kind, GetCurrentThreadId(), p->m_nRunId, p->IsRunning(), p->m_bAbort, dwValue });
+        m_events.push_back({ kind, GetCurrentThreadId(), p->m_nRunId, p->IsRunning(), p->m_bAbort, dwValue, bChildGone });
     }
 
     std::recursive_mutex m_lock;
@@ -339,7 +347,7 @@ TEST_F(ProcessRunnerTest, TwoRunnersRunAtOnceWithTheirOwnNumbers)
     EXPECT_EQ(std::max(starts[0].nRunId, starts[1].nRunId), nFirst + 1);
 }
 
-TEST_F(ProcessRunnerTest, TerminateEndsEndlessLogcatWith255Or259)
+TEST_F(ProcessRunnerTest, TerminateKillsEndlessLogcat)
 {
     CRecordingSink sink;
     CProcessRunner runner(&sink, false);
@@ -349,7 +357,8 @@ TEST_F(ProcessRunnerTest, TerminateEndsEndlessLogcatWith255Or259)
     ASSERT_TRUE(runner.WaitForReader(kBound));
     std::vector<CEvent> exits = sink.Events(EvExit);
     ASSERT_EQ(exits.size(), 1u);
-    EXPECT_TRUE(exits[0].dwValue == 255 || exits[0].dwValue == STILL_ACTIVE) << exits[0].dwValue;
+    EXPECT_TRUE(exits[0].bChildGone) << "the child still runs";
+    EXPECT_EQ(exits[0].dwValue, 255u);
     EXPECT_TRUE(exits[0].bAbort);
     EXPECT_EQ(sink.Order().back(), 'X');
 }
@@ -364,8 +373,40 @@ TEST_F(ProcessRunnerTest, TerminateRightAfterStartStillKillsTheChild)
     ASSERT_TRUE(runner.WaitForReader(kBound));
     EXPECT_LT(GetTickCount() - dwStart, kBound);
     EXPECT_EQ(sink.Order(), "SX");
-    DWORD dwCode = sink.Events(EvExit)[0].dwValue;
-    EXPECT_TRUE(dwCode == 255 || dwCode == STILL_ACTIVE) << dwCode;
+    EXPECT_TRUE(sink.Events(EvExit)[0].bChildGone) << "the child still runs";
+    EXPECT_EQ(sink.Events(EvExit)[0].dwValue, 255u);
+}
+
+TEST_F(ProcessRunnerTest, TerminateBeforeTheChildExistsKillsItOnceMade)
+{
+    // A run started while the last one is still inside its exit event (the
+    // next batch line) makes its child only after that event has returned:
+    // an abort meanwhile finds no child yet and must still end it.
+    CRecordingSink sink;
+    CProcessRunner runner(&sink, false);
+    HANDLE hRelease = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> bInExit { false };
+    sink.SetOnExit([&](CProcessRunner*) {
+        if (!bInExit.exchange(true))
+            WaitForSingleObject(hRelease, kBound);
+    });
+    ASSERT_TRUE(runner.Start(Sim("--sim-exit 0").c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return bInExit.load(); }, kBound));
+    const DWORD dwStart = GetTickCount();
+    ASSERT_TRUE(runner.Start(Sim("--sim-sleep 60000 --sim-exit 0").c_str()));
+    EXPECT_TRUE(runner.Terminate());
+    const std::string strBefore = sink.Order();
+    SetEvent(hRelease);
+    ASSERT_TRUE(runner.WaitForReader(kBound));
+    CloseHandle(hRelease);
+    EXPECT_EQ(strBefore, "SX") << "the second child was made before the first run's exit event returned";
+    EXPECT_EQ(sink.Order(), "SXSX");
+    std::vector<CEvent> exits = sink.Events(EvExit);
+    ASSERT_EQ(exits.size(), 2u);
+    EXPECT_TRUE(exits[1].bChildGone) << "the child made after the abort still runs";
+    EXPECT_EQ(exits[1].dwValue, 255u);
+    EXPECT_TRUE(exits[1].bAbort);
+    EXPECT_LT(GetTickCount() - dwStart, kBound);
 }
 
 TEST_F(ProcessRunnerTest, TerminateOnAnIdleRunnerKillsNothing)
@@ -540,6 +581,7 @@ TEST_F(ProcessRunnerTest, WriteLineNeverWaitsForAChildThatDoesNotRead)
     ASSERT_TRUE(runner.Terminate());
     ASSERT_TRUE(runner.WaitForReader(kBound)) << "the run did not end with the child";
     EXPECT_EQ(sink.Order().back(), 'X');
+    EXPECT_TRUE(sink.Events(EvExit).back().bChildGone) << "the child still runs";
     // What was queued for the ended child is dropped, and later lines too.
     EXPECT_EQ(runner.QueuedInput(), 0u);
     runner.WriteLine("too late");
@@ -763,21 +805,47 @@ TEST(RunResultRecords, RunZeroLooksFreeYetIsFoundAtItsEnd)
 
 TEST(RunResultRecords, TwoThreadsTakingAtOnceGetDifferentRecords)
 {
-    for (int n = 0; n < 200; n++) {
-        CRunResult results[3];
-        CRunResult* pA = nullptr;
-        CRunResult* pB = nullptr;
-        std::atomic<bool> bGo { false };
-        std::thread a([&] { while (!bGo) {} pA = &CRunResult::Take(results, 1); });
-        std::thread b([&] { while (!bGo) {} pB = &CRunResult::Take(results, 2); });
-        bGo = true;
-        a.join();
-        b.join();
-        ASSERT_NE(pA, pB);
-        EXPECT_EQ(pA->m_nRunId.load(), 1);
-        EXPECT_EQ(pB->m_nRunId.load(), 2);
-        EXPECT_EQ(results[2].m_nRunId.load(), 0);
+    // The command runner's and the shell runner's reader threads may take a
+    // record at the same moment: a test of "free" apart from the taking
+    // would let both take record 0, and the one ending first frees the
+    // other's. Each round gives two threads a fresh set of records and
+    // lets them go together; after 5 s (a machine too busy to run them side
+    // by side) the rounds stop early.
+    const int nRounds = 200000;
+    std::unique_ptr<CRunResult[][3]> sets(new CRunResult[nRounds][3]);
+    std::vector<CRunResult*> got[2] = { std::vector<CRunResult*>(nRounds), std::vector<CRunResult*>(nRounds) };
+    std::atomic<int> nArrived { 0 }, nLast { nRounds };
+    const DWORD dwStart = GetTickCount();
+    auto take = [&](int w) {
+        for (int i = 0; i < nLast.load(); ++i) {
+            if (w == 0 && GetTickCount() - dwStart > 5000) {
+                nLast = i;
+                break;
+            }
+            nArrived.fetch_add(1);
+            for (int nSpin = 0; nArrived.load() < 2 * (i + 1); ++nSpin) {
+                if (nLast.load() <= i)
+                    return;
+                if (nSpin > 1000)
+                    SwitchToThread();
+            }
+            got[w][size_t(i)] = &CRunResult::Take(sets[i], 100 + w);
+        }
+    };
+    std::thread other(take, 1);
+    take(0);
+    other.join();
+    const int nDone = nLast.load();
+    EXPECT_GT(nDone, 1000);
+    int nShared = 0;
+    for (int i = 0; i < nDone; ++i) {
+        CRunResult* a = got[0][size_t(i)];
+        CRunResult* b = got[1][size_t(i)];
+        const bool bApart = a != b && a->m_nRunId.load() == 100 && b->m_nRunId.load() == 101 &&
+                            (a == &sets[i][0] || a == &sets[i][1]) && (b == &sets[i][0] || b == &sets[i][1]);
+        nShared += bApart ? 0 : 1;
     }
+    EXPECT_EQ(nShared, 0) << "rounds of " << nDone << " in which the two runs did not get records 0 and 1 apart";
 }
 
 TEST(ProcessRunnerBadInput, EmptyOrNullCommandIsReportedAsAnError)
