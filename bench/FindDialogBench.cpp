@@ -1,0 +1,97 @@
+// Find benchmark: the real Kestrelbox.exe beside this program, its 4 MiB
+// store filled with 100-byte lines by the adb imitation, then searched from
+// the Find dialog for texts that are not there. Each figure is the time from
+// the Enter that closes the dialog to the next message the main window
+// handles (a WM_NULL sent as soon as the dialog is gone): the time the
+// window stays frozen. Run by scripts/bench under Wine, once beside the
+// product and once beside the benchmark build with the literal search;
+// prints figures, decides nothing.
+//   findbench [REPEATS [PATTERN...]]
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "e2e/KestrelboxSession.h"
+
+namespace {
+
+const int kFindCombo = 101;
+// More than the store holds, so that it is full and its oldest lines gone.
+const char* const kFill = "--sim-flood 6291456 100";
+
+double Now()
+{
+    LARGE_INTEGER freq, count;
+    ::QueryPerformanceFrequency(&freq);
+    ::QueryPerformanceCounter(&count);
+    return double(count.QuadPart) / double(freq.QuadPart);
+}
+
+// One search from the dialog; milliseconds, or -1 when something did not
+// appear.
+double FindOnce(CKestrelboxSession& session, const char* pszPattern)
+{
+    session.Chord({ VK_CONTROL }, 'F');
+    HWND hDlg = session.WaitForWindow("Find", 10000);
+    if (!hDlg || !CKestrelboxSession::WaitForeground(hDlg))
+        return -1;
+    HWND hCombo = ::GetDlgItem(hDlg, kFindCombo);
+    ::SendMessageA(hCombo, WM_SETTEXT, 0, LPARAM(pszPattern));
+    if (CKestrelboxSession::ControlText(hCombo) != pszPattern)
+        return -1;
+    const double dStart = Now();
+    session.Press(VK_RETURN);
+    // The dialog is destroyed before the search starts.
+    while (::IsWindow(hDlg))
+        ::Sleep(0);
+    DWORD_PTR dwResult = 0;
+    if (!::SendMessageTimeoutA(session.MainWnd(), WM_NULL, 0, 0, SMTO_NORMAL, 120000, &dwResult))
+        return -1;
+    return (Now() - dStart) * 1000.0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    const int nRepeats = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+    std::vector<std::string> patterns;
+    for (int i = 2; i < argc; ++i)
+        patterns.push_back(argv[i]);
+    if (patterns.empty())
+        patterns = { "FATAL EXCEPTION" };
+
+    CKestrelboxSession session;
+    std::string strError;
+    if (!session.Start(strError)) {
+        printf("  Kestrelbox did not start: %s\n", strError.c_str());
+        return 1;
+    }
+    session.BringToFront();
+    session.EnterLine(kFill);
+    if (!session.WaitLamp(LampColour::Red, 20000) || !session.WaitLamp(LampColour::Green, 600000)) {
+        printf("  the store was not filled\n");
+        return 1;
+    }
+    for (const std::string& pattern : patterns) {
+        std::vector<double> times;
+        for (int i = 0; i < nRepeats; ++i) {
+            const double d = FindOnce(session, pattern.c_str());
+            if (d < 0) {
+                printf("  '%s': the Find dialog did not answer\n", pattern.c_str());
+                return 1;
+            }
+            times.push_back(d);
+        }
+        std::sort(times.begin(), times.end());
+        // One line per pattern, read by scripts/bench: median, then least.
+        printf("  find '%s': median %.1f ms, least %.1f ms (%d searches)\n", pattern.c_str(),
+               times[times.size() / 2], times[0], nRepeats);
+    }
+    return 0;
+}
