@@ -21,7 +21,7 @@ namespace {
 
 const int kFindCombo = 101;
 // More than the store holds, so that it is full and its oldest lines gone.
-const char* const kFill = "--sim-flood 6291456 100";
+const char* const kFill = "--sim-flood 6291456 100 --sim-flood-report ";
 
 double Now()
 {
@@ -73,8 +73,16 @@ int main(int argc, char** argv)
         return 1;
     }
     session.BringToFront();
-    session.EnterLine(kFill);
-    if (!session.WaitLamp(LampColour::Red, 20000) || !session.WaitLamp(LampColour::Green, 600000)) {
+    // The imitation writes its report when the last line is out; the green
+    // lamp follows once the program has taken it.
+    char szTemp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, szTemp);
+    const std::string strReport = std::string(szTemp) + "kbfind-fill.txt";
+    ::DeleteFileA(strReport.c_str());
+    session.EnterLine((kFill + strReport).c_str());
+    const bool bFilled =
+        WaitUntil([&] { return ::GetFileAttributesA(strReport.c_str()) != INVALID_FILE_ATTRIBUTES; }, 600000);
+    if (!bFilled || !session.WaitLamp(LampColour::Green, 600000)) {
         printf("  the store was not filled\n");
         return 1;
     }

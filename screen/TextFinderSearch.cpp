@@ -1,6 +1,7 @@
 // The finder's two searches. They walk the lines once; in each line they
-// look, a machine word at a time, for the bytes a match can begin with, and
-// compare the pattern only there. Matches are those of the C runtime's
+// look, a machine word at a time, for columns whose byte can begin a match
+// and whose byte the pattern's length further on can end one, and compare
+// the pattern only there. Matches are those of the C runtime's
 // case-insensitive multibyte comparison (_mbsnbicmp) under its current
 // locale and multibyte code page:
 // - In a single-byte code page it folds every byte on its own. A table of
@@ -25,9 +26,11 @@ const int kWordBytes = int(sizeof(Word));
 const Word kOnes = Word(-1) / 0xFF;   // 0x01 in every byte
 const Word kHighs = kOnes * 0x80;
 
-// True when some byte of w is zero (exactly; the borrow can only spill
-// above a zero byte).
-inline bool HasZeroByte(Word w) { return ((w - kOnes) & ~w & kHighs) != 0; }
+const Word kLows = kOnes * 0x7F;
+
+// The high bit of exactly those bytes of w that are zero (no carry crosses
+// from one byte to the next).
+inline Word ZeroBytes(Word w) { return ~(((w & kLows) + kLows) | w | kLows); }
 
 inline Word LoadWord(const unsigned char* p)
 {
@@ -62,11 +65,23 @@ private:
     void MakeFoldTable();
     void MakeDoubleByteFirsts();
     bool MatchesAt(const unsigned char* p) const;
-    // A column in [nFrom, nEnd) whose byte can begin a match, or -1.
+    // A column in [nFrom, nEnd) whose byte can begin a match and whose
+    // byte n - 1 further on can end one, or -1.
     int NextCandidate(const unsigned char* p, int nFrom, int nEnd) const;
     // The last such column below nEnd, or -1.
     int PrevCandidate(const unsigned char* p, int nEnd) const;
     int CharLength(const unsigned char* p) const { return m_bLead[*p] && p[1] != 0 ? 2 : 1; }
+    bool IsCandidate(const unsigned char* p) const { return m_bFirst[p[0]] && m_bLast[p[m_nLength - 1]]; }
+    // Whether one of the kWordBytes columns from p can be a candidate.
+    bool WordHasCandidate(const unsigned char* p) const
+    {
+        const Word w = LoadWord(p);
+        const Word u = LoadWord(p + m_nLength - 1);
+        return ((ZeroBytes(w ^ m_wFirstA) | ZeroBytes(w ^ m_wFirstB) | m_wAnyFirst)
+                & (ZeroBytes(u ^ m_wLastA) | ZeroBytes(u ^ m_wLastB) | m_wAnyLast)) != 0;
+    }
+    // Lets a word scan look for up to two bytes of a table; more pass all.
+    static void WordForms(const bool* pTable, Word* pwA, Word* pwB, Word* pwAny);
 
     const unsigned char* m_pPattern;
     int m_nLength;
@@ -77,12 +92,15 @@ private:
     bool m_bDoubleByte = false;
     bool m_bLead[256] = {};
     bool m_bFirst[256] = {};        // bytes a match can begin with
+    bool m_bLast[256] = {};         // and end with (single-byte)
     unsigned char m_fold[256] = {}; // single-byte: one value per class of equal bytes
     std::vector<unsigned char> m_folded;
-    // When one or two bytes can begin a match: each repeated over a word.
-    int m_nForms = 0;
-    Word m_wFormA = 0;
-    Word m_wFormB = 0;
+    // The word scan: the first and last bytes repeated over a word, or all
+    // high bits where more than two bytes can stand there.
+    bool m_bWordScan = false;
+    bool m_bNever = false;
+    Word m_wFirstA = 0, m_wFirstB = 0, m_wAnyFirst = 0;
+    Word m_wLastA = 0, m_wLastB = 0, m_wAnyLast = 0;
     std::vector<int> m_starts;      // double-byte backward: a line's candidates
 };
 
@@ -96,26 +114,33 @@ CPatternScan::CPatternScan(const CString& strPattern)
     }
     if (m_bDoubleByte) {
         MakeDoubleByteFirsts();
-    } else {
-        MakeFoldTable();
-        for (int b = 1; b < 256; ++b)
-            m_bFirst[b] = m_fold[b] == m_folded[0];
+        m_bNever = std::find(m_bFirst, m_bFirst + 256, true) == m_bFirst + 256;
+        return;
     }
-    int nFirsts = 0;
-    unsigned char forms[2] = { 0, 0 };
+    MakeFoldTable();
     for (int b = 1; b < 256; ++b) {
-        if (m_bFirst[b]) {
-            if (nFirsts < 2)
-                forms[nFirsts] = static_cast<unsigned char>(b);
-            ++nFirsts;
+        m_bFirst[b] = m_fold[b] == m_folded[0];
+        m_bLast[b] = m_fold[b] == m_folded[size_t(m_nLength - 1)];
+    }
+    m_bNever = std::find(m_bFirst, m_bFirst + 256, true) == m_bFirst + 256
+        || std::find(m_bLast, m_bLast + 256, true) == m_bLast + 256;
+    WordForms(m_bFirst, &m_wFirstA, &m_wFirstB, &m_wAnyFirst);
+    WordForms(m_bLast, &m_wLastA, &m_wLastB, &m_wAnyLast);
+    m_bWordScan = m_wAnyFirst == 0 || m_wAnyLast == 0;
+}
+
+void CPatternScan::WordForms(const bool* pTable, Word* pwA, Word* pwB, Word* pwAny)
+{
+    int n = 0;
+    for (int b = 1; b < 256; ++b) {
+        if (pTable[b]) {
+            *(n == 0 ? pwA : pwB) = kOnes * Word(b);
+            ++n;
         }
     }
-    // More than two bytes (or none) are looked for one byte at a time.
-    if (nFirsts >= 1 && nFirsts <= 2) {
-        m_nForms = nFirsts;
-        m_wFormA = kOnes * forms[0];
-        m_wFormB = kOnes * forms[nFirsts - 1];
-    }
+    if (n == 1)
+        *pwB = *pwA;
+    *pwAny = n <= 2 ? 0 : kHighs;
 }
 
 // The runtime compares a single-byte code page byte by byte, each byte
@@ -181,7 +206,7 @@ bool CPatternScan::MatchesAt(const unsigned char* p) const
             return false;
         return m_nWhole == m_nLength || p[m_nWhole] == m_pPattern[m_nWhole];
     }
-    // The first byte is a candidate, so it matches already.
+    // The first and last bytes of a candidate match already.
     for (int k = 1; k < m_nLength; ++k) {
         if (m_fold[p[k]] != m_folded[size_t(k)])
             return false;
@@ -192,15 +217,13 @@ bool CPatternScan::MatchesAt(const unsigned char* p) const
 int CPatternScan::NextCandidate(const unsigned char* p, int nFrom, int nEnd) const
 {
     int i = nFrom;
-    if (m_nForms > 0) {
-        for (; i + kWordBytes <= nEnd; i += kWordBytes) {
-            const Word w = LoadWord(p + i);
-            if (HasZeroByte(w ^ m_wFormA) || HasZeroByte(w ^ m_wFormB))
-                break;
-        }
+    if (m_bWordScan) {
+        // The loads end at nEnd - 1 + n - 1 + 1, inside the line.
+        while (i + kWordBytes <= nEnd && !WordHasCandidate(p + i))
+            i += kWordBytes;
     }
     for (; i < nEnd; ++i) {
-        if (m_bFirst[p[i]])
+        if (IsCandidate(p + i))
             return i;
     }
     return -1;
@@ -209,15 +232,12 @@ int CPatternScan::NextCandidate(const unsigned char* p, int nFrom, int nEnd) con
 int CPatternScan::PrevCandidate(const unsigned char* p, int nEnd) const
 {
     int i = nEnd;
-    if (m_nForms > 0) {
-        for (; i >= kWordBytes; i -= kWordBytes) {
-            const Word w = LoadWord(p + i - kWordBytes);
-            if (HasZeroByte(w ^ m_wFormA) || HasZeroByte(w ^ m_wFormB))
-                break;
-        }
+    if (m_bWordScan) {
+        while (i >= kWordBytes && !WordHasCandidate(p + i - kWordBytes))
+            i -= kWordBytes;
     }
     for (; i > 0; --i) {
-        if (m_bFirst[p[i - 1]])
+        if (IsCandidate(p + i - 1))
             return i - 1;
     }
     return -1;
@@ -225,6 +245,8 @@ int CPatternScan::PrevCandidate(const unsigned char* p, int nEnd) const
 
 int CPatternScan::Forward(const unsigned char* p, int nFrom, int nLast)
 {
+    if (m_bNever)
+        return -1;
     if (m_bDoubleByte) {
         // Characters are found from the line's start; columns up to nLast
         // leave the byte after them inside the line.
@@ -246,6 +268,8 @@ int CPatternScan::Forward(const unsigned char* p, int nFrom, int nLast)
 
 int CPatternScan::Backward(const unsigned char* p, int nLimit)
 {
+    if (m_bNever)
+        return -1;
     if (m_bDoubleByte) {
         m_starts.clear();
         for (int c = 0; c < nLimit; c += CharLength(p + c)) {
