@@ -5,7 +5,8 @@
 // handles (a WM_NULL sent as soon as the dialog is gone): the time the
 // window stays frozen. Run by scripts/bench under Wine, once beside the
 // product and once beside the benchmark build with the literal search;
-// prints figures, decides nothing.
+// prints figures, decides nothing. The same closing with Esc instead of
+// Enter (no search) is the floor: what closing the dialog costs by itself.
 //   findbench [REPEATS [PATTERN...]]
 #include <windows.h>
 
@@ -31,9 +32,9 @@ double Now()
     return double(count.QuadPart) / double(freq.QuadPart);
 }
 
-// One search from the dialog; milliseconds, or -1 when something did not
-// appear.
-double FindOnce(CKestrelboxSession& session, const char* pszPattern)
+// One search from the dialog closed with vkClose; milliseconds, or -1 when
+// something did not appear.
+double FindOnce(CKestrelboxSession& session, const char* pszPattern, WORD vkClose)
 {
     session.Chord({ VK_CONTROL }, 'F');
     HWND hDlg = session.WaitForWindow("Find", 10000);
@@ -44,7 +45,7 @@ double FindOnce(CKestrelboxSession& session, const char* pszPattern)
     if (CKestrelboxSession::ControlText(hCombo) != pszPattern)
         return -1;
     const double dStart = Now();
-    session.Press(VK_RETURN);
+    session.Press(vkClose);
     // The dialog is destroyed before the search starts.
     while (::IsWindow(hDlg))
         ::Sleep(0);
@@ -86,10 +87,12 @@ int main(int argc, char** argv)
         printf("  the store was not filled\n");
         return 1;
     }
-    for (const std::string& pattern : patterns) {
+    for (size_t nPattern = 0; nPattern <= patterns.size(); ++nPattern) {
+        const bool bFloor = nPattern == patterns.size();
+        const std::string pattern = bFloor ? patterns[0] : patterns[nPattern];
         std::vector<double> times;
         for (int i = 0; i < nRepeats; ++i) {
-            const double d = FindOnce(session, pattern.c_str());
+            const double d = FindOnce(session, pattern.c_str(), bFloor ? VK_ESCAPE : VK_RETURN);
             if (d < 0) {
                 printf("  '%s': the Find dialog did not answer\n", pattern.c_str());
                 return 1;
@@ -98,8 +101,12 @@ int main(int argc, char** argv)
         }
         std::sort(times.begin(), times.end());
         // One line per pattern, read by scripts/bench: median, then least.
-        printf("  find '%s': median %.1f ms, least %.1f ms (%d searches)\n", pattern.c_str(),
-               times[times.size() / 2], times[0], nRepeats);
+        if (bFloor)
+            printf("  floor, the dialog closed with Esc: median %.1f ms, least %.1f ms (%d times)\n",
+                   times[times.size() / 2], times[0], nRepeats);
+        else
+            printf("  find '%s': median %.1f ms, least %.1f ms (%d searches)\n", pattern.c_str(),
+                   times[times.size() / 2], times[0], nRepeats);
     }
     return 0;
 }
