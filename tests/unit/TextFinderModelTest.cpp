@@ -312,25 +312,6 @@ TEST(TextFinderModelTest, DoubleByteCodePageNeverMatchesHalfACharacter)
     EXPECT_GT(CModelRun(936, 13).Run(120), 0);
 }
 
-TEST(TextFinderModelTest, DoubleByteCodePageFoldsFullWidthLettersAsTheRuntimeDoes)
-{
-    CRuntimeCodePage cp(936);
-    ASSERT_TRUE(cp.Ok());
-    // "\x81\x41" ends in 'A', and "\xA3\xC1" is a full-width A.
-    const std::string block = std::string("\x81\x41" "a\xA3\xE1" "\0", 7);
-    const std::vector<int> offsets = { 0 };
-    CTextFinder f;
-    CModelSource source(block, offsets, f);
-    f.SetPattern("a");
-    ASSERT_TRUE(f.SearchForward(source));
-    EXPECT_EQ(f.m_nColumn, 2);
-    f.SetPattern("\xA3\xC1");
-    const bool bSame = _mbsnbicmp(reinterpret_cast<const unsigned char*>("\xA3\xC1"),
-                                  reinterpret_cast<const unsigned char*>("\xA3\xE1"), 2) == 0;
-    EXPECT_EQ(f.SearchForward(source), bSame);
-    EXPECT_EQ(f.m_nColumn, bSame ? 3 : -1);
-}
-
 TEST(TextFinderModelTest, DoubleBytePatternEndingInALeadByteMatchesThatByteAtACharacterStart)
 {
     CRuntimeCodePage cp(936);
