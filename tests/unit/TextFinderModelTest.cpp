@@ -4,36 +4,16 @@
 // Western, the Cyrillic and the Simplified Chinese code page.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <map>
-#include <mbctype.h>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "screen/TextFinder.h"
 #include "support/LiteralFind.h"
+#include "support/RuntimeCodePage.h"
 
 namespace {
-
-// The C runtime's locale and multibyte code page, for one scope.
-class CRuntimeCodePage {
-public:
-    explicit CRuntimeCodePage(int nCodePage)
-    {
-        const std::string strLocale = "." + std::to_string(nCodePage);
-        m_bOk = setlocale(LC_ALL, strLocale.c_str()) != nullptr && _setmbcp(nCodePage) == 0;
-    }
-    ~CRuntimeCodePage()
-    {
-        setlocale(LC_ALL, ".ACP");
-        _setmbcp(_MB_CP_ANSI);
-    }
-    bool Ok() const { return m_bOk; }
-
-private:
-    bool m_bOk;
-};
 
 // Lines back to back, with the console view's rules for a mark: the walk
 // stops when the finder's next line lies outside it.
