@@ -30,7 +30,6 @@ public:
     int m_nColumn = -1;
 
 private:
-    bool MatchesAt(const char* p) const;
     void Forget() { m_nLine = m_nColumn = -1; }
 };
 

@@ -250,6 +250,15 @@ int _mbsnbicmp(const unsigned char* s1, const unsigned char* s2, size_t n)
     return 0;
 }
 
+int _ismbblead(unsigned int)
+{
+    return 0;
+}
+
+// Only asked of double-byte characters.
+unsigned int _mbctolower(unsigned int) { NotOnHost("_mbctolower"); }
+unsigned int _mbctoupper(unsigned int) { NotOnHost("_mbctoupper"); }
+
 LRESULT SendMessageA(HWND, UINT, WPARAM, LPARAM) { NotOnHost("SendMessageA"); }
 void* LocalLock(HLOCAL) { NotOnHost("LocalLock"); }
 BOOL LocalUnlock(HLOCAL) { NotOnHost("LocalUnlock"); }

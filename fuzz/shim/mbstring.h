@@ -7,3 +7,7 @@
 
 int _mbsicmp(const unsigned char* s1, const unsigned char* s2);
 int _mbsnbicmp(const unsigned char* s1, const unsigned char* s2, size_t n);
+// No lead bytes: the code page is single-byte.
+int _ismbblead(unsigned int c);
+unsigned int _mbctolower(unsigned int c);
+unsigned int _mbctoupper(unsigned int c);

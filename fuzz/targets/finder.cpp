@@ -1,5 +1,6 @@
 // CTextFinder over a real line store, through a line source with the
-// console view's rules (the marked lines, or all), and ExtractWord.
+// console view's rules (the marked lines, or all), beside the literal search
+// (_mbsnbicmp at every byte) from the same position, and ExtractWord.
 // Properties: every reported match is a real case-insensitive match of the
 // whole pattern, on a stored line, inside the walk the line source allows;
 // the finder reports exactly the next match in its direction (none is
@@ -12,6 +13,7 @@
 #include "screen/LineStore.h"
 #include "screen/TextFinder.h"
 #include "support/CodePageTable.h"
+#include "support/LiteralFind.h"
 #include "targets/FuzzCheck.h"
 
 namespace {
@@ -184,7 +186,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const std::vector<std::string> lines = Lines(src.m_store);
             const std::string pattern(finder.m_strPattern.GetString());
             const int nLine = finder.m_nLine, nColumn = finder.m_nColumn;
+            // The literal search walks the same lines and mark from the same
+            // position first; the line source follows its finder.
+            CTextFinder literal;
+            literal.m_strPattern = finder.m_strPattern;
+            literal.m_nLine = nLine;
+            literal.m_nColumn = nColumn;
+            src.m_pFinder = &literal;
+            const bool bLiteral = bForward ? LiteralFind::SearchForward(literal, src)
+                                           : LiteralFind::SearchBackward(literal, src);
+            src.m_pFinder = &finder;
             const bool bFound = bForward ? finder.SearchForward(src) : finder.SearchBackward(src);
+            KB_CHECK(bFound == bLiteral && finder.m_nLine == literal.m_nLine && finder.m_nColumn == literal.m_nColumn);
             if (pattern.empty()) {
                 KB_CHECK(!bFound && finder.m_nLine == nLine && finder.m_nColumn == nColumn);
                 break;
