@@ -1,7 +1,7 @@
 // Host benchmark of the finder, built apart from the Windows build by
 // scripts/bench (the host's code page layer from fuzz/shim, code page 1252):
 //   g++ -std=c++17 -O2 -I. -Itests -Ifuzz/shim bench/TextFinderBench.cpp screen/TextFinder*.cpp
-//       screen/LineStore.cpp screen/MirrorBlock.cpp framework/String.cpp fuzz/shim/HostPlatform.cpp
+//       screen/LineStore.cpp framework/String.cpp fuzz/shim/HostPlatform.cpp
 //       -lbenchmark -pthread
 // Argument: store megabytes. A full store of 100-byte lines like a log's is
 // searched forward and backward for a text that is not in it; the Literal
