@@ -71,9 +71,9 @@ char CUtf8Conv::ToNarrow(const char* p, size_t nAvail)
     if (n == 1)
         return p[0];
     unsigned u = Decode(p);
-    // Over-long forms of ASCII, and anything beyond 16 bits: no code page
-    // has a single byte for it.
-    if (u < 0x80 || u > 0xFFFF)
+    // Over-long forms (of ASCII, or a four-byte form below U+10000) and
+    // anything beyond 16 bits: no code page has a single byte for it.
+    if (u < 0x80 || n == 4)
         return '?';
     WCHAR wc = static_cast<WCHAR>(u);
     // Room for one byte only: a character that a double-byte code page
