@@ -5,6 +5,22 @@
 
 CKestrelboxSession* KestrelboxTest::s_pSession = nullptr;
 
+bool KestrelboxTest::MatchRect(RECT& rc)
+{
+    CScreenCapture cap;
+    return cap.Grab(Kb().TextArea()) && cap.Bounds(RGB(255, 255, 255), rc);
+}
+
+bool KestrelboxTest::WaitMatchAt(const RECT& rcWant, RECT& rcSeen)
+{
+    return WaitUntil([&] { return MatchRect(rcSeen) && ::EqualRect(&rcSeen, &rcWant); }, 5000);
+}
+
+std::ostream& operator<<(std::ostream& os, const RECT& rc)
+{
+    return os << "(" << rc.left << "," << rc.top << ")-(" << rc.right << "," << rc.bottom << ")";
+}
+
 int CountExitLines(const ScreenLines& lines)
 {
     int n = 0;

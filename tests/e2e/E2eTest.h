@@ -33,6 +33,10 @@ protected:
     ::testing::AssertionResult ReadRow(int nRow, std::string& strLine);
     // Waits until no row shows the marked background.
     bool WaitNoMark();
+    // The bounding box of the find background's pixels in the text area.
+    bool MatchRect(RECT& rc);
+    // Waits until the find background covers exactly rcWant.
+    bool WaitMatchAt(const RECT& rcWant, RECT& rcSeen);
 
     static CKestrelboxSession* s_pSession;
 
@@ -45,6 +49,8 @@ private:
 // killed (exit code 255), not left running or ended by itself (a logcat
 // whose output pipe was closed ends with 1). Closes the handles.
 ::testing::AssertionResult ChildrenKilled(std::vector<HANDLE>& children, DWORD dwMs = 10000);
+
+std::ostream& operator<<(std::ostream& os, const RECT& rc);
 
 int CountExitLines(const ScreenLines& lines);
 // The last line that is not empty, or an empty text.

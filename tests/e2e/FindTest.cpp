@@ -1,5 +1,4 @@
 #include "E2eTest.h"
-#include "ScreenCapture.h"
 
 class FindText : public KestrelboxTest {
 protected:
@@ -19,12 +18,6 @@ protected:
         RECT rc = { 0, nRow * cell.cy, nLength * cell.cx, (nRow + 1) * cell.cy };
         return rc;
     }
-    // The bounding box of the find background's pixels in the text area.
-    bool MatchRect(RECT& rc)
-    {
-        CScreenCapture cap;
-        return cap.Grab(Kb().TextArea()) && cap.Bounds(RGB(255, 255, 255), rc);
-    }
     // Opens the Find dialog with Ctrl+F and empties its text, which shows
     // the last search of whichever test ran before.
     HWND OpenEmptyFind()
@@ -41,16 +34,7 @@ protected:
             ADD_FAILURE() << "the Find text was not emptied: " << CKestrelboxSession::ControlText(hCombo);
         return hDlg;
     }
-    bool WaitMatchAt(const RECT& rcWant, RECT& rcSeen)
-    {
-        return WaitUntil([&] { return MatchRect(rcSeen) && ::EqualRect(&rcSeen, &rcWant); }, 5000);
-    }
 };
-
-std::ostream& operator<<(std::ostream& os, const RECT& rc)
-{
-    return os << "(" << rc.left << "," << rc.top << ")-(" << rc.right << "," << rc.bottom << ")";
-}
 
 TEST_F(FindText, CtrlFHighlightsFirstMatchInViewAndF3ShiftF3MoveBetweenMatches)
 {

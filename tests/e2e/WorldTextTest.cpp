@@ -7,7 +7,6 @@
 #include "support/AdbSim.h"
 #include "support/ClipboardText.h"
 #include "E2eTest.h"
-#include "ScreenCapture.h"
 #include "UserInput.h"
 
 namespace {
@@ -157,12 +156,6 @@ protected:
             return ::testing::AssertionFailure() << "the Find dialog stayed";
         return ::testing::AssertionSuccess();
     }
-    // The bounding box of the find colours in the text area.
-    bool MatchRect(RECT& rc)
-    {
-        CScreenCapture cap;
-        return cap.Grab(Kb().TextArea()) && cap.Bounds(RGB(255, 255, 255), rc);
-    }
 };
 
 TEST_F(WorldText, LogcatInTheUsersLettersShowsEveryLineExactly)
@@ -297,9 +290,7 @@ TEST_F(WorldText, FindWordPickAndCopyTakeWholeLetters)
     SIZE cell = CKestrelboxSession::CharCell();
     RECT rcWant = { nSecond * cell.cx, cell.cy, (nSecond + int(strSecond.size())) * cell.cx, 2 * cell.cy };
     RECT rcSeen = {};
-    EXPECT_TRUE(WaitUntil([&] { return MatchRect(rcSeen) && ::EqualRect(&rcSeen, &rcWant); }, 5000))
-        << "want (" << rcWant.left << "," << rcWant.top << ")-(" << rcWant.right << "," << rcWant.bottom
-        << "), seen (" << rcSeen.left << "," << rcSeen.top << ")-(" << rcSeen.right << "," << rcSeen.bottom << ")";
+    EXPECT_TRUE(WaitMatchAt(rcWant, rcSeen)) << "want " << rcWant << ", seen " << rcSeen;
     CKestrelboxSession::Screenshot(("world-find-" + LocaleTag()).c_str());
 }
 
@@ -321,5 +312,5 @@ TEST_F(WorldText, SearchNeverMatchesInsideTwoDoubleByteLetters)
     // A match is painted within a few milliseconds; give it a second.
     ::Sleep(1000);
     RECT rcSeen = {};
-    EXPECT_FALSE(MatchRect(rcSeen)) << "a match inside two letters at (" << rcSeen.left << "," << rcSeen.top << ")";
+    EXPECT_FALSE(MatchRect(rcSeen)) << "a match inside two letters at " << rcSeen;
 }
