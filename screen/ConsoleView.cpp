@@ -219,17 +219,14 @@ void CConsoleView::DrawOverlay(CDC& dc)
     DrawTextRun(dc, info);
 }
 
-void CConsoleView::OnLineMButtonDown(int nLine, int, UINT nFlags)
+void CConsoleView::OnLineMButtonDown(int nLine, int, UINT)
 {
-    // The screen still shows the lines as they were numbered at the last
-    // paint; a line dropped since is not marked.
+    // With Ctrl the click never comes here: WindowProc copies. The screen
+    // still shows the lines as they were numbered at the last paint; a line
+    // dropped since is not marked.
     nLine -= m_nDroppedLines;
-    if (nLine < 0 && !(nFlags & MK_CONTROL))
+    if (nLine < 0)
         return;
-    if (nFlags & MK_CONTROL) {
-        CopyToClipboard();
-        return;
-    }
     if (m_nMarkFirst < 0 && m_nMarkLast < 0) {
         m_nMarkFirst = m_nMarkLast = nLine;
     } else if (m_nMarkFirst == m_nMarkLast) {
