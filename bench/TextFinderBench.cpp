@@ -24,8 +24,7 @@ public:
     int FirstLine() override { return 0; }
     int LastLine() override { return m_store.CountLines() - 1; }
     const char* GetLine(int n) override { return m_store.GetLine(n); }
-    const char* NextLine(const char* p) override { return m_store.NextLine(p); }
-    const char* PrevLine(const char* p) override { return m_store.PrevLine(p); }
+    const char* EndOfLines() override { return m_store.GetLine(0) + m_store.m_nUsed; }
 
 private:
     CLineStore& m_store;

@@ -402,16 +402,9 @@ const char* CConsoleView::GetLine(int nIndex)
     return m_store.GetLine(nIndex);
 }
 
-const char* CConsoleView::NextLine(const char* pszLine)
+const char* CConsoleView::EndOfLines()
 {
-    if ((m_nMarkFirst >= 0 || m_nMarkLast >= 0) && m_finder.m_nLine > m_nMarkLast)
-        return nullptr;
-    return m_store.NextLine(pszLine);
-}
-
-const char* CConsoleView::PrevLine(const char* pszLine)
-{
-    if ((m_nMarkFirst >= 0 || m_nMarkLast >= 0) && m_finder.m_nLine < m_nMarkFirst)
-        return nullptr;
-    return m_store.PrevLine(pszLine);
+    // The store keeps its lines back to back from the first one.
+    const char* p = m_store.GetLine(0);
+    return p ? p + m_store.m_nUsed : nullptr;
 }

@@ -52,8 +52,7 @@ public:
     int FirstLine() override;
     int LastLine() override;
     const char* GetLine(int nIndex) override;
-    const char* NextLine(const char* pszLine) override;
-    const char* PrevLine(const char* pszLine) override;
+    const char* EndOfLines() override;
 
     CLineStore m_store;
     CTextFinder m_finder;

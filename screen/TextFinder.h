@@ -3,16 +3,18 @@
 // backward, continuing from the last match and wrapping after a miss.
 #include "framework/String.h"
 
-// The lines the finder walks. The finder moves its m_nLine to the line it is
-// about to search before it asks for that line, so NextLine and PrevLine may
-// refuse (return null) by looking at it.
+// The lines the finder searches. They lie one after another in memory, each
+// followed by its terminator, the way the screen's store keeps them. A
+// search looks at the line it starts on, then forward up to LastLine or
+// backward down to FirstLine: the marked lines, or all of them.
 class ILineSource {
 public:
     virtual int FirstLine() = 0;
     virtual int LastLine() = 0;
+    // A line, or null when there is none at that index.
     virtual const char* GetLine(int nIndex) = 0;
-    virtual const char* NextLine(const char* pszLine) = 0;
-    virtual const char* PrevLine(const char* pszLine) = 0;
+    // Just past the last line's terminator.
+    virtual const char* EndOfLines() = 0;
 
 protected:
     ~ILineSource() = default;

@@ -1,7 +1,11 @@
-// The finder's two searches. They walk the lines once; in each line they
-// look, a machine word at a time, for columns whose byte can begin a match
-// and whose byte the pattern's length further on can end one, and compare
-// the pattern only there. Matches are those of the C runtime's
+// The finder's two searches. The lines lie back to back, each ended by its
+// terminator, so a search scans the whole stretch of lines it may look at
+// in one go, and compares the pattern only where a match can be: a short
+// pattern where a byte that can begin it lies the pattern's length before
+// one that can end it (looked for a machine word at a time), a longer one
+// in a window that moves as far as the byte at its far end allows. A
+// terminator ends every match, so none reaches from one line into the
+// next; the terminators before a match give its line. Matches are those of the C runtime's
 // case-insensitive multibyte comparison (_mbsnbicmp) under its current
 // locale and multibyte code page:
 // - In a single-byte code page it folds every byte on its own. A table of
@@ -9,11 +13,13 @@
 //   compares exactly as it does, without a call per byte.
 // - In a double-byte code page a match begins only where a character
 //   begins: never on the second byte of a double-byte character, which
-//   would match half a letter and the next one's half. The runtime compares
-//   each candidate itself.
+//   would match half a letter and the next one's half. The search reads
+//   each line's characters from its start, and the runtime compares each
+//   candidate itself.
 #include "screen/TextFinder.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <mbstring.h>
@@ -28,6 +34,9 @@ const Word kHighs = kOnes * 0x80;
 
 const Word kLows = kOnes * 0x7F;
 
+// From this length on a single-byte search skips rather than scans words.
+const int kSkipLength = 4;
+
 // The high bit of exactly those bytes of w that are zero (no carry crosses
 // from one byte to the next).
 inline Word ZeroBytes(Word w) { return ~(((w & kLows) + kLows) | w | kLows); }
@@ -37,6 +46,27 @@ inline Word LoadWord(const unsigned char* p)
     Word w;
     memcpy(&w, p, sizeof w);
     return w;
+}
+
+// The terminators in [p, pEnd): the lines a match lies beyond.
+int CountTerminators(const unsigned char* p, const unsigned char* pEnd)
+{
+    int n = 0;
+    // A word's zero bytes as a 1 in each byte, summed into its top byte.
+    for (; pEnd - p >= kWordBytes; p += kWordBytes)
+        n += int(((ZeroBytes(LoadWord(p)) >> 7) * kOnes) >> (8 * (kWordBytes - 1)));
+    for (; p < pEnd; ++p)
+        n += *p == 0;
+    return n;
+}
+
+// The start of the line that holds p, pFirst being a line's start at or
+// before it.
+const unsigned char* LineStart(const unsigned char* pFirst, const unsigned char* p)
+{
+    while (p > pFirst && p[-1] != 0)
+        --p;
+    return p;
 }
 
 int CompareChars(const unsigned char* a, const unsigned char* b, size_t n)
@@ -56,14 +86,20 @@ class CPatternScan {
 public:
     explicit CPatternScan(const CString& strPattern);
 
-    // The first match at a column from nFrom to nLast of the line p, or -1.
-    int Forward(const unsigned char* p, int nFrom, int nLast);
-    // The last match at a column below nLimit (at most len - n + 1), or -1.
-    int Backward(const unsigned char* p, int nLimit);
+    // The first match that begins at pFrom or after and ends before pEnd,
+    // or null. pLine is the start of pFrom's line; the byte before pEnd is
+    // a terminator.
+    const unsigned char* Forward(const unsigned char* pLine, const unsigned char* pFrom,
+                                 const unsigned char* pEnd);
+    // The last match that begins at pBegin or after and before column
+    // nLimit of the line pLine (nLimit at most its length - n + 1), or
+    // null. pBegin is a line's start.
+    const unsigned char* Backward(const unsigned char* pBegin, const unsigned char* pLine, int nLimit);
 
 private:
     void MakeFoldTable();
     void MakeDoubleByteFirsts();
+    void MakeSkipTables();
     bool MatchesAt(const unsigned char* p) const;
     // A column in [nFrom, nEnd) whose byte can begin a match and whose
     // byte n - 1 further on can end one, or -1.
@@ -71,6 +107,17 @@ private:
     // The last such column below nEnd, or -1.
     int PrevCandidate(const unsigned char* p, int nEnd) const;
     int CharLength(const unsigned char* p) const { return m_bLead[*p] && p[1] != 0 ? 2 : 1; }
+    // Double-byte: the last match in the line s at a column below nLimit.
+    const unsigned char* LastInLine(const unsigned char* s, int nLimit);
+    // Double-byte: whether the pattern fits before the line's terminator.
+    bool FitsInLine(const unsigned char* p) const
+    {
+        for (int k = 0; k < m_nLength; ++k) {
+            if (p[k] == 0)
+                return false;
+        }
+        return true;
+    }
     bool IsCandidate(const unsigned char* p) const { return m_bFirst[p[0]] && m_bLast[p[m_nLength - 1]]; }
     // Whether one of the kWordBytes columns from p can be a candidate.
     bool WordHasCandidate(const unsigned char* p) const
@@ -98,6 +145,11 @@ private:
     // The word scan: the first and last bytes repeated over a word, or all
     // high bits where more than two bytes can stand there.
     bool m_bWordScan = false;
+    // Longer patterns skip instead: the byte at the window's far end says
+    // how far the window can move without passing a match.
+    bool m_bSkip = false;
+    int m_nSkipForward[256] = {};   // by the window's last byte
+    int m_nSkipBackward[256] = {};  // by its first byte
     bool m_bNever = false;
     Word m_wFirstA = 0, m_wFirstB = 0, m_wAnyFirst = 0;
     Word m_wLastA = 0, m_wLastB = 0, m_wAnyLast = 0;
@@ -127,6 +179,27 @@ CPatternScan::CPatternScan(const CString& strPattern)
     WordForms(m_bFirst, &m_wFirstA, &m_wFirstB, &m_wAnyFirst);
     WordForms(m_bLast, &m_wLastA, &m_wLastB, &m_wAnyLast);
     m_bWordScan = m_wAnyFirst == 0 || m_wAnyLast == 0;
+    m_bSkip = m_nLength >= kSkipLength;
+    if (m_bSkip)
+        MakeSkipTables();
+}
+
+// A window may move on until a byte of the same class as the one at its
+// far end lines up with the pattern; a class the pattern lacks moves it
+// past that byte.
+void CPatternScan::MakeSkipTables()
+{
+    int forward[256], backward[256];
+    std::fill(forward, forward + 256, m_nLength);
+    std::fill(backward, backward + 256, m_nLength);
+    for (int k = 0; k < m_nLength - 1; ++k)
+        forward[m_folded[size_t(k)]] = m_nLength - 1 - k;
+    for (int k = m_nLength - 1; k >= 1; --k)
+        backward[m_folded[size_t(k)]] = k;
+    for (int b = 0; b < 256; ++b) {
+        m_nSkipForward[b] = forward[m_fold[b]];
+        m_nSkipBackward[b] = backward[m_fold[b]];
+    }
 }
 
 void CPatternScan::WordForms(const bool* pTable, Word* pwA, Word* pwB, Word* pwAny)
@@ -243,50 +316,89 @@ int CPatternScan::PrevCandidate(const unsigned char* p, int nEnd) const
     return -1;
 }
 
-int CPatternScan::Forward(const unsigned char* p, int nFrom, int nLast)
+const unsigned char* CPatternScan::Forward(const unsigned char* pLine, const unsigned char* pFrom,
+                                           const unsigned char* pEnd)
 {
     if (m_bNever)
-        return -1;
+        return nullptr;
     if (m_bDoubleByte) {
-        // Characters are found from the line's start; columns up to nLast
-        // leave the byte after them inside the line.
-        for (int c = 0; c <= nLast; c += CharLength(p + c)) {
-            if (c >= nFrom && m_bFirst[p[c]] && MatchesAt(p + c))
+        // Characters are read from the line's start. A candidate counts
+        // only where the whole pattern fits before its line's terminator.
+        for (const unsigned char* c = pLine; c < pEnd;) {
+            if (*c == 0) {
+                ++c;
+                continue;
+            }
+            if (c >= pFrom && m_bFirst[*c] && FitsInLine(c) && MatchesAt(c))
                 return c;
+            c += CharLength(c);
         }
-        return -1;
+        return nullptr;
     }
-    for (int c = nFrom; c <= nLast; ++c) {
-        c = NextCandidate(p, c, nLast + 1);
+    if (pEnd - pFrom < m_nLength)
+        return nullptr;
+    const int nLast = int(pEnd - pFrom) - m_nLength;
+    if (m_bSkip) {
+        for (int c = 0; c <= nLast; c += m_nSkipForward[pFrom[c + m_nLength - 1]]) {
+            if (IsCandidate(pFrom + c) && MatchesAt(pFrom + c))
+                return pFrom + c;
+        }
+        return nullptr;
+    }
+    for (int c = 0; c <= nLast; ++c) {
+        c = NextCandidate(pFrom, c, nLast + 1);
         if (c < 0)
-            return -1;
-        if (MatchesAt(p + c))
-            return c;
+            return nullptr;
+        if (MatchesAt(pFrom + c))
+            return pFrom + c;
     }
-    return -1;
+    return nullptr;
 }
 
-int CPatternScan::Backward(const unsigned char* p, int nLimit)
+const unsigned char* CPatternScan::Backward(const unsigned char* pBegin, const unsigned char* pLine, int nLimit)
 {
     if (m_bNever)
-        return -1;
+        return nullptr;
     if (m_bDoubleByte) {
-        m_starts.clear();
-        for (int c = 0; c < nLimit; c += CharLength(p + c)) {
-            if (m_bFirst[p[c]])
-                m_starts.push_back(c);
+        for (const unsigned char* s = pLine;; s = LineStart(pBegin, s - 1)) {
+            if (const unsigned char* c = LastInLine(s, nLimit))
+                return c;
+            if (s == pBegin)
+                return nullptr;
+            nLimit = INT_MAX;
         }
-        for (auto it = m_starts.rbegin(); it != m_starts.rend(); ++it) {
-            if (MatchesAt(p + *it))
-                return *it;
+    }
+    // Every byte read lies before the end of the line pLine: a match
+    // begins at most at its length - n.
+    const int nEnd = int(pLine - pBegin) + nLimit;
+    if (m_bSkip) {
+        for (int c = nEnd - 1; c >= 0; c -= m_nSkipBackward[pBegin[c]]) {
+            if (IsCandidate(pBegin + c) && MatchesAt(pBegin + c))
+                return pBegin + c;
         }
-        return -1;
+        return nullptr;
     }
-    for (int c = PrevCandidate(p, nLimit); c >= 0; c = PrevCandidate(p, c)) {
-        if (MatchesAt(p + c))
-            return c;
+    for (int c = PrevCandidate(pBegin, nEnd); c >= 0; c = PrevCandidate(pBegin, c)) {
+        if (MatchesAt(pBegin + c))
+            return pBegin + c;
     }
-    return -1;
+    return nullptr;
+}
+
+const unsigned char* CPatternScan::LastInLine(const unsigned char* s, int nLimit)
+{
+    m_starts.clear();
+    int c = 0;
+    for (; s[c] != 0; c += CharLength(s + c)) {
+        if (m_bFirst[s[c]])
+            m_starts.push_back(c);
+    }
+    nLimit = std::min(nLimit, c - m_nLength + 1);
+    for (auto it = m_starts.rbegin(); it != m_starts.rend(); ++it) {
+        if (*it < nLimit && MatchesAt(s + *it))
+            return s + *it;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -305,19 +417,22 @@ bool CTextFinder::SearchForward(ILineSource& source)
     if (m_nColumn < -1)
         m_nColumn = -1;
 
-    CPatternScan scan(m_strPattern);
-    const char* p = source.GetLine(m_nLine);
-    while (p) {
-        const int len = int(strlen(p));
-        const int c = scan.Forward(reinterpret_cast<const unsigned char*>(p), m_nColumn + 1, len - n);
-        if (c >= 0) {
-            m_nColumn = c;
+    const unsigned char* pLine = reinterpret_cast<const unsigned char*>(source.GetLine(m_nLine));
+    if (pLine) {
+        // The lines from here to the last one the search may look at.
+        const int nLast = std::max(m_nLine, source.LastLine());
+        const char* pAfter = nLast < INT_MAX ? source.GetLine(nLast + 1) : nullptr;
+        const unsigned char* pEnd = reinterpret_cast<const unsigned char*>(pAfter ? pAfter : source.EndOfLines());
+        // The line may have shrunk (a backspace in continued output) since
+        // the last match: nothing of it is left after that.
+        const int nLength = int(strlen(reinterpret_cast<const char*>(pLine)));
+        CPatternScan scan(m_strPattern);
+        const unsigned char* pMatch = scan.Forward(pLine, pLine + std::min(m_nColumn + 1, nLength), pEnd);
+        if (pMatch) {
+            m_nLine += CountTerminators(pLine, pMatch);
+            m_nColumn = int(pMatch - LineStart(pLine, pMatch));
             return true;
         }
-        // The line source looks at m_nLine to decide whether to go on.
-        m_nLine++;
-        m_nColumn = -1;
-        p = source.NextLine(p);
     }
     Forget();
     return false;
@@ -335,22 +450,24 @@ bool CTextFinder::SearchBackward(ILineSource& source)
     if (m_nColumn < -1)
         m_nColumn = -1;
 
-    CPatternScan scan(m_strPattern);
-    const char* p = source.GetLine(m_nLine);
-    while (p) {
-        const int nStart = int(strlen(p)) - n + 1;
+    const unsigned char* pLine = reinterpret_cast<const unsigned char*>(source.GetLine(m_nLine));
+    if (pLine) {
+        const int nStart = int(strlen(reinterpret_cast<const char*>(pLine))) - n + 1;
         // The last line can shrink (a backspace in continued output) after
         // the match was found: never start past where a match can begin.
         if (m_nColumn == -1 || m_nColumn > nStart)
             m_nColumn = nStart;
-        const int c = scan.Backward(reinterpret_cast<const unsigned char*>(p), m_nColumn);
-        if (c >= 0) {
-            m_nColumn = c;
+        // Back to the first line the search may look at, which is a line
+        // that exists: it is no further than this one.
+        const int nFirst = std::max(0, std::min(m_nLine, source.FirstLine()));
+        const unsigned char* pBegin = reinterpret_cast<const unsigned char*>(source.GetLine(nFirst));
+        CPatternScan scan(m_strPattern);
+        const unsigned char* pMatch = scan.Backward(pBegin, pLine, m_nColumn);
+        if (pMatch) {
+            m_nLine -= CountTerminators(pMatch, pLine);
+            m_nColumn = int(pMatch - LineStart(pBegin, pMatch));
             return true;
         }
-        m_nLine--;
-        m_nColumn = -1;
-        p = source.PrevLine(p);
     }
     Forget();
     return false;

@@ -24,7 +24,6 @@ unsigned char Fold(char c) { return CodePageTable::kBytes[static_cast<unsigned c
 class CSource : public ILineSource {
 public:
     CLineStore m_store;
-    CTextFinder* m_pFinder = nullptr;
     int m_nMarkFirst = -1;
     int m_nMarkLast = -1;
 
@@ -32,17 +31,10 @@ public:
     int FirstLine() override { return HasMark() ? m_nMarkFirst : 0; }
     int LastLine() override { return HasMark() ? m_nMarkLast : m_store.CountLines() - 1; }
     const char* GetLine(int nIndex) override { return m_store.GetLine(nIndex); }
-    const char* NextLine(const char* psz) override
+    const char* EndOfLines() override
     {
-        if (HasMark() && m_pFinder->m_nLine > m_nMarkLast)
-            return nullptr;
-        return m_store.NextLine(psz);
-    }
-    const char* PrevLine(const char* psz) override
-    {
-        if (HasMark() && m_pFinder->m_nLine < m_nMarkFirst)
-            return nullptr;
-        return m_store.PrevLine(psz);
+        const char* p = m_store.GetLine(0);
+        return p ? p + m_store.m_nUsed : nullptr;
     }
 };
 
@@ -152,7 +144,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzedDataProvider in(data, size);
     CTextFinder finder;
     CSource src;
-    src.m_pFinder = &finder;
     src.m_store.Resize(in.ConsumeIntegralInRange(1, 600));
     for (int nStep = 0; nStep < 48 && in.remaining_bytes() > 0; ++nStep) {
         switch (in.ConsumeIntegralInRange(0, 7)) {
@@ -187,15 +178,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const std::string pattern(finder.m_strPattern.GetString());
             const int nLine = finder.m_nLine, nColumn = finder.m_nColumn;
             // The literal search walks the same lines and mark from the same
-            // position first; the line source follows its finder.
+            // position.
             CTextFinder literal;
             literal.m_strPattern = finder.m_strPattern;
             literal.m_nLine = nLine;
             literal.m_nColumn = nColumn;
-            src.m_pFinder = &literal;
             const bool bLiteral = bForward ? LiteralFind::SearchForward(literal, src)
                                            : LiteralFind::SearchBackward(literal, src);
-            src.m_pFinder = &finder;
             const bool bFound = bForward ? finder.SearchForward(src) : finder.SearchBackward(src);
             KB_CHECK(bFound == bLiteral && finder.m_nLine == literal.m_nLine && finder.m_nColumn == literal.m_nColumn);
             if (pattern.empty()) {

@@ -14,7 +14,7 @@ namespace {
 
 const int kChildIds[] = { 11, 12, 21, 22 }; // view, panel, lamp, command line
 const DWORD kStartTimeoutMs = 60000;
-const DWORD kCopyTimeoutMs = 1000;
+const DWORD kCopyTimeoutMs = 3000;
 // The adb imitation's background server ends soon after the program's
 // last use, so that nothing of a test outlives it for long.
 const char kServerIdleMs[] = "3000";

@@ -1,7 +1,8 @@
 #pragma once
 // The finder's searches as first written: the pattern compared with the C
-// runtime's _mbsnbicmp at every byte of every line. The reference that the
-// finder's searches are checked and measured against.
+// runtime's _mbsnbicmp at every byte of every line, one line after the
+// other. The reference that the finder's searches are checked and measured
+// against.
 #include <cstring>
 #include <mbstring.h>
 
@@ -14,6 +15,18 @@ inline bool MatchesAt(const CTextFinder& f, const char* p)
     return _mbsnbicmp(reinterpret_cast<const unsigned char*>(p),
                       reinterpret_cast<const unsigned char*>(f.m_strPattern.GetString()),
                       size_t(f.m_strPattern.GetLength())) == 0;
+}
+
+// The line before p, which is not the first.
+inline const char* PreviousLine(ILineSource& source, const char* p)
+{
+    const char* pFirst = source.GetLine(0);
+    // p - 1 is the terminator of the line before.
+    for (ptrdiff_t i = p - pFirst - 2; i >= 0; --i) {
+        if (pFirst[i] == 0)
+            return pFirst + i + 1;
+    }
+    return pFirst;
 }
 
 inline bool SearchForward(CTextFinder& f, ILineSource& source)
@@ -38,7 +51,9 @@ inline bool SearchForward(CTextFinder& f, ILineSource& source)
         }
         f.m_nLine++;
         f.m_nColumn = -1;
-        p = source.NextLine(p);
+        p += len + 1;
+        if (f.m_nLine > source.LastLine() || p >= source.EndOfLines())
+            p = nullptr;
     }
     f.m_nLine = f.m_nColumn = -1;
     return false;
@@ -67,7 +82,7 @@ inline bool SearchBackward(CTextFinder& f, ILineSource& source)
         }
         f.m_nLine--;
         f.m_nColumn = -1;
-        p = source.PrevLine(p);
+        p = f.m_nLine >= 0 && f.m_nLine >= source.FirstLine() ? PreviousLine(source, p) : nullptr;
     }
     f.m_nLine = f.m_nColumn = -1;
     return false;

@@ -4,7 +4,6 @@
 // Western, the Cyrillic and the Simplified Chinese code page.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,16 +14,10 @@
 
 namespace {
 
-// Lines back to back, with the console view's rules for a mark: the walk
-// stops when the finder's next line lies outside it.
+// Lines back to back, with the console view's rules for a mark.
 class CModelSource : public ILineSource {
 public:
-    CModelSource(const std::string& block, const std::vector<int>& offsets, const CTextFinder& finder)
-        : m_block(block), m_offsets(offsets), m_finder(finder)
-    {
-        for (size_t i = 0; i < offsets.size(); ++i)
-            m_index[block.data() + offsets[i]] = int(i);
-    }
+    CModelSource(const std::string& block, const std::vector<int>& offsets) : m_block(block), m_offsets(offsets) {}
     int m_nMarkFirst = -1;
     int m_nMarkLast = -1;
 
@@ -40,26 +33,13 @@ public:
     {
         return n >= 0 && n < Count() ? m_block.data() + m_offsets[size_t(n)] : nullptr;
     }
-    const char* NextLine(const char* p) override
-    {
-        if (HasMark() && m_finder.m_nLine > m_nMarkLast)
-            return nullptr;
-        return GetLine(p ? m_index.at(p) + 1 : 0);
-    }
-    const char* PrevLine(const char* p) override
-    {
-        if (HasMark() && m_finder.m_nLine < m_nMarkFirst)
-            return nullptr;
-        return GetLine(p ? m_index.at(p) - 1 : Count() - 1);
-    }
+    const char* EndOfLines() override { return m_block.data() + m_block.size(); }
 
 private:
     bool HasMark() const { return m_nMarkFirst >= 0 || m_nMarkLast >= 0; }
     int Count() const { return int(m_offsets.size()); }
     const std::string& m_block;
     const std::vector<int>& m_offsets;
-    const CTextFinder& m_finder;
-    std::map<const char*, int> m_index;
 };
 
 // The pieces lines are made of, per code page: letters in both cases, and
@@ -209,8 +189,8 @@ private:
     {
         MakeStore();
         CTextFinder literal, finder;
-        CModelSource literalSource(m_block, m_offsets, literal);
-        CModelSource source(m_block, m_offsets, finder);
+        CModelSource literalSource(m_block, m_offsets);
+        CModelSource source(m_block, m_offsets);
         int nInside = 0;
         for (int nPattern = 0; nPattern < 8; ++nPattern) {
             const std::string pattern = MakePattern();
@@ -300,7 +280,7 @@ TEST(TextFinderModelTest, DoubleBytePatternEndingInALeadByteMatchesThatByteAtACh
     const std::string block = std::string("x\xA1\xB0\xB0\xA1" "a\xB0\xA2" "\0", 9);
     const std::vector<int> offsets = { 0 };
     CTextFinder f;
-    CModelSource source(block, offsets, f);
+    CModelSource source(block, offsets);
     f.SetPattern("\xB0");
     EXPECT_TRUE(f.SearchForward(source));
     EXPECT_EQ(f.m_nColumn, 3);

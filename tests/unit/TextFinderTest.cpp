@@ -11,9 +11,8 @@ namespace {
 // keeps them; with a mark it refuses to step out of it the way the view does.
 class CVectorSource : public ILineSource {
 public:
-    CVectorSource(const CTextFinder& finder, std::vector<std::string> lines,
-                  int nMarkFirst = -1, int nMarkLast = -1)
-        : m_finder(finder), m_nMarkFirst(nMarkFirst), m_nMarkLast(nMarkLast)
+    CVectorSource(std::vector<std::string> lines, int nMarkFirst = -1, int nMarkLast = -1)
+        : m_nMarkFirst(nMarkFirst), m_nMarkLast(nMarkLast)
     {
         for (const std::string& s : lines) {
             m_offsets.push_back(m_block.size());
@@ -27,27 +26,11 @@ public:
     {
         return n >= 0 && n < Count() ? m_block.data() + m_offsets[size_t(n)] : nullptr;
     }
-    const char* NextLine(const char* p) override
-    {
-        if (HasMark() && m_finder.m_nLine > m_nMarkLast) return nullptr;
-        return GetLine(p ? IndexOf(p) + 1 : 0);
-    }
-    const char* PrevLine(const char* p) override
-    {
-        if (HasMark() && m_finder.m_nLine < m_nMarkFirst) return nullptr;
-        return GetLine(p ? IndexOf(p) - 1 : Count() - 1);
-    }
+    const char* EndOfLines() override { return m_block.data() + m_block.size(); }
 
 private:
     bool HasMark() const { return m_nMarkFirst >= 0; }
     int Count() const { return int(m_offsets.size()); }
-    int IndexOf(const char* p) const
-    {
-        for (int i = 0; i < Count(); i++)
-            if (m_block.data() + m_offsets[size_t(i)] == p) return i;
-        return -100;
-    }
-    const CTextFinder& m_finder;
     int m_nMarkFirst, m_nMarkLast;
     std::string m_block;
     std::vector<size_t> m_offsets;
@@ -86,7 +69,7 @@ using Walked = std::vector<Pos>;
 TEST(TextFinderTest, ForwardIgnoresCaseAndWrapsAfterAMiss)
 {
     CTextFinder f;
-    CVectorSource s(f, { "Abc", "xabcx" });
+    CVectorSource s({ "Abc", "xabcx" });
     f.SetPattern("ABC");
     EXPECT_EQ(Walk(f, s, "FFFF"), (Walked{ Pos(0, 0), Pos(1, 1), kNone, Pos(0, 0) }));
 }
@@ -94,7 +77,7 @@ TEST(TextFinderTest, ForwardIgnoresCaseAndWrapsAfterAMiss)
 TEST(TextFinderTest, BackwardContinuesFromAForwardMatchAndWraps)
 {
     CTextFinder f;
-    CVectorSource s(f, { "Abc", "xabcx" });
+    CVectorSource s({ "Abc", "xabcx" });
     f.SetPattern("ABC");
     EXPECT_EQ(Walk(f, s, "FFBBB"), (Walked{ Pos(0, 0), Pos(1, 1), Pos(0, 0), kNone, Pos(1, 1) }));
 }
@@ -102,7 +85,7 @@ TEST(TextFinderTest, BackwardContinuesFromAForwardMatchAndWraps)
 TEST(TextFinderTest, MatchesOverlapInBothDirections)
 {
     CTextFinder f;
-    CVectorSource s(f, { "aaaa" });
+    CVectorSource s({ "aaaa" });
     f.SetPattern("aa");
     EXPECT_EQ(Walk(f, s, "FFFFBBBB"),
               (Walked{ Pos(0, 0), Pos(0, 1), Pos(0, 2), kNone, Pos(0, 2), Pos(0, 1), Pos(0, 0), kNone }));
@@ -111,7 +94,7 @@ TEST(TextFinderTest, MatchesOverlapInBothDirections)
 TEST(TextFinderTest, FindsMatchesFillingTheLineOrEndingIt)
 {
     CTextFinder f;
-    CVectorSource s(f, { "ab", "x", "\x03" "ab ab" });
+    CVectorSource s({ "ab", "x", "\x03" "ab ab" });
     f.SetPattern("ab");
     EXPECT_EQ(Walk(f, s, "FFF"), (Walked{ Pos(0, 0), Pos(2, 1), Pos(2, 4) }));
     f.SetPattern("AB");
@@ -121,7 +104,7 @@ TEST(TextFinderTest, FindsMatchesFillingTheLineOrEndingIt)
 TEST(TextFinderTest, StaysInsideTheMark)
 {
     CTextFinder f;
-    CVectorSource s(f, { "0 pat", "1 pat", "2 pat", "3 pat" }, 1, 2);
+    CVectorSource s({ "0 pat", "1 pat", "2 pat", "3 pat" }, 1, 2);
     f.SetPattern("pat");
     EXPECT_EQ(Walk(f, s, "FFFBBBF"), (Walked{ Pos(1, 2), Pos(2, 2), kNone, Pos(2, 2), Pos(1, 2), kNone, Pos(1, 2) }));
 }
@@ -129,7 +112,7 @@ TEST(TextFinderTest, StaysInsideTheMark)
 TEST(TextFinderTest, PatternLongerThanEveryLineFindsNothing)
 {
     CTextFinder f;
-    CVectorSource s(f, { "ab", "", "abc" });
+    CVectorSource s({ "ab", "", "abc" });
     f.SetPattern("abcd");
     EXPECT_EQ(Walk(f, s, "FB"), (Walked{ kNone, kNone }));
 }
@@ -137,7 +120,7 @@ TEST(TextFinderTest, PatternLongerThanEveryLineFindsNothing)
 TEST(TextFinderTest, EmptyPatternFailsAndKeepsThePosition)
 {
     CTextFinder f;
-    CVectorSource s(f, { "abc", "abc" });
+    CVectorSource s({ "abc", "abc" });
     EXPECT_FALSE(f.SearchForward(s));
     EXPECT_FALSE(f.SearchBackward(s));
     EXPECT_EQ(Pos(f.m_nLine, f.m_nColumn), kNone);
@@ -151,7 +134,7 @@ TEST(TextFinderTest, EmptyPatternFailsAndKeepsThePosition)
 TEST(TextFinderTest, EmptySourceFindsNothing)
 {
     CTextFinder f;
-    CVectorSource s(f, {});
+    CVectorSource s({});
     f.SetPattern("x");
     EXPECT_EQ(Walk(f, s, "FB"), (Walked{ kNone, kNone }));
 }
@@ -159,7 +142,7 @@ TEST(TextFinderTest, EmptySourceFindsNothing)
 TEST(TextFinderTest, PositionOutsideTheLinesStartsOver)
 {
     CTextFinder f;
-    CVectorSource s(f, { "x", "x" });
+    CVectorSource s({ "x", "x" });
     f.SetPattern("x");
     f.m_nLine = 10;
     f.m_nColumn = 0;
@@ -173,21 +156,24 @@ TEST(TextFinderTest, PositionOutsideTheLinesStartsOver)
     EXPECT_EQ(Forward(f, s), Pos(0, 0));
 }
 
-TEST(TextFinderTest, BackwardNeverMatchesPastTheEndOfAShrunkLine)
+TEST(TextFinderTest, NeverMatchesPastTheEndOfAShrunkLine)
 {
     // The old match column lies beyond the line; the next line's bytes follow.
     CTextFinder f;
-    CVectorSource s(f, { "ab", "ab" });
+    CVectorSource s({ "ab", "ab" });
     f.SetPattern("ab");
     f.m_nLine = 0;
     f.m_nColumn = 4;
     EXPECT_EQ(Backward(f, s), Pos(0, 0));
+    // Forward, nothing of the line is left after that column.
+    f.m_nColumn = 4;
+    EXPECT_EQ(Forward(f, s), Pos(1, 0));
 }
 
 TEST(TextFinderTest, SetPatternForgetsThePosition)
 {
     CTextFinder f;
-    CVectorSource s(f, { "one two" });
+    CVectorSource s({ "one two" });
     f.SetPattern("two");
     EXPECT_EQ(Forward(f, s), Pos(0, 4));
     f.SetPattern("o");
@@ -199,7 +185,7 @@ TEST(TextFinderTest, SetPatternForgetsThePosition)
 TEST(TextFinderTest, FoldsLettersOfTheWindowsCodePage)
 {
     CTextFinder f;
-    CVectorSource s(f, { "l'\xE9t\xE9" });
+    CVectorSource s({ "l'\xE9t\xE9" });
     f.SetPattern("\xC9T\xC9");
     EXPECT_EQ(Forward(f, s), Pos(0, 2));
 }
