@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -184,6 +186,10 @@ TEST(TextFinderTest, SetPatternForgetsThePosition)
 
 TEST(TextFinderTest, FoldsLettersOfTheWindowsCodePage)
 {
+    // The runtime's letters follow the system's language as well as the
+    // code page: É and é are one letter in a Western system's.
+    if (::GetACP() != 1252)
+        GTEST_SKIP() << "the system's code page is " << ::GetACP();
     CTextFinder f;
     CVectorSource s({ "l'\xE9t\xE9" });
     f.SetPattern("\xC9T\xC9");
