@@ -14,7 +14,7 @@ namespace {
 
 const int kChildIds[] = { 11, 12, 21, 22 }; // view, panel, lamp, command line
 const DWORD kStartTimeoutMs = 60000;
-const DWORD kCopyTimeoutMs = 3000;
+const DWORD kCopyTimeoutMs = 1000;
 // The adb imitation's background server ends soon after the program's
 // last use, so that nothing of a test outlives it for long.
 const char kServerIdleMs[] = "3000";
@@ -245,8 +245,13 @@ bool CKestrelboxSession::CopyScreen(std::string& strText)
     // which copies nothing: alternate between two spots far apart.
     RECT rc = TextArea();
     POINT pt = { rc.right - 20 - (m_nCopies % 2) * 80, rc.top + 5 };
+    // The clipboard is opened only once it has changed: opening it while
+    // waiting would hold it just when the program tries to open it.
+    const DWORD dwSequence = ::GetClipboardSequenceNumber();
     UserInput::MiddleClick(pt, true);
-    bool bCopied = WaitUntil([&] { return GetClipboardText(strText) && strText != strSentinel; }, kCopyTimeoutMs);
+    bool bCopied = WaitUntil([&] {
+        return ::GetClipboardSequenceNumber() != dwSequence && GetClipboardText(strText) && strText != strSentinel;
+    }, kCopyTimeoutMs);
     if (!bCopied)
         strText.clear();
     return bCopied;
