@@ -34,8 +34,25 @@ const Word kHighs = kOnes * 0x80;
 
 const Word kLows = kOnes * 0x7F;
 
-// From this length on a single-byte search skips rather than scans words.
+// From this length on a single-byte search skips rather than scans words,
+// as long as skipping pays: text in which the window moves less than a
+// word a step (a pattern of letters the text is full of) goes faster by
+// words. The choice is made again after every stretch of kStretch columns;
+// either way a stretch gives its first (or last) match.
 const int kSkipLength = 4;
+const int kStretch = 256;
+// After this many stretches by words, skipping is tried again.
+const int kRetrySkip = 16;
+
+struct CStrategy {
+    explicit CStrategy(bool bMaySkip) : bMaySkip(bMaySkip), bSkip(bMaySkip) {}
+    void Skipped(int nColumns, int nSteps) { bSkip = nColumns >= nSteps * kWordBytes; }
+    void Scanned() { bSkip = bMaySkip && ++nScanned % kRetrySkip == 0; }
+
+    const bool bMaySkip;
+    bool bSkip;
+    int nScanned = 0;
+};
 
 // The high bit of exactly those bytes of w that are zero (no carry crosses
 // from one byte to the next).
@@ -104,8 +121,8 @@ private:
     // A column in [nFrom, nEnd) whose byte can begin a match and whose
     // byte n - 1 further on can end one, or -1.
     int NextCandidate(const unsigned char* p, int nFrom, int nEnd) const;
-    // The last such column below nEnd, or -1.
-    int PrevCandidate(const unsigned char* p, int nEnd) const;
+    // The last such column in [nFrom, nEnd), or -1.
+    int PrevCandidate(const unsigned char* p, int nFrom, int nEnd) const;
     int CharLength(const unsigned char* p) const { return m_bLead[*p] && p[1] != 0 ? 2 : 1; }
     // Double-byte: the last match in the line s at a column below nLimit.
     const unsigned char* LastInLine(const unsigned char* s, int nLimit);
@@ -302,14 +319,14 @@ int CPatternScan::NextCandidate(const unsigned char* p, int nFrom, int nEnd) con
     return -1;
 }
 
-int CPatternScan::PrevCandidate(const unsigned char* p, int nEnd) const
+int CPatternScan::PrevCandidate(const unsigned char* p, int nFrom, int nEnd) const
 {
     int i = nEnd;
     if (m_bWordScan) {
-        while (i >= kWordBytes && !WordHasCandidate(p + i - kWordBytes))
+        while (i - kWordBytes >= nFrom && !WordHasCandidate(p + i - kWordBytes))
             i -= kWordBytes;
     }
-    for (; i > 0; --i) {
+    for (; i > nFrom; --i) {
         if (IsCandidate(p + i - 1))
             return i - 1;
     }
@@ -338,19 +355,25 @@ const unsigned char* CPatternScan::Forward(const unsigned char* pLine, const uns
     if (pEnd - pFrom < m_nLength)
         return nullptr;
     const int nLast = int(pEnd - pFrom) - m_nLength;
-    if (m_bSkip) {
-        for (int c = 0; c <= nLast; c += m_nSkipForward[pFrom[c + m_nLength - 1]]) {
-            if (IsCandidate(pFrom + c) && MatchesAt(pFrom + c))
-                return pFrom + c;
+    CStrategy strategy(m_bSkip);
+    for (int c = 0; c <= nLast;) {
+        const int nEnd = std::min(nLast + 1, c + kStretch);
+        if (strategy.bSkip) {
+            const int nStart = c;
+            int nSteps = 0;
+            for (; c < nEnd; c += m_nSkipForward[pFrom[c + m_nLength - 1]], ++nSteps) {
+                if (IsCandidate(pFrom + c) && MatchesAt(pFrom + c))
+                    return pFrom + c;
+            }
+            strategy.Skipped(c - nStart, nSteps);
+        } else {
+            for (c = NextCandidate(pFrom, c, nEnd); c >= 0; c = NextCandidate(pFrom, c + 1, nEnd)) {
+                if (MatchesAt(pFrom + c))
+                    return pFrom + c;
+            }
+            c = nEnd;
+            strategy.Scanned();
         }
-        return nullptr;
-    }
-    for (int c = 0; c <= nLast; ++c) {
-        c = NextCandidate(pFrom, c, nLast + 1);
-        if (c < 0)
-            return nullptr;
-        if (MatchesAt(pFrom + c))
-            return pFrom + c;
     }
     return nullptr;
 }
@@ -371,16 +394,26 @@ const unsigned char* CPatternScan::Backward(const unsigned char* pBegin, const u
     // Every byte read lies before the end of the line pLine: a match
     // begins at most at its length - n.
     const int nEnd = int(pLine - pBegin) + nLimit;
-    if (m_bSkip) {
-        for (int c = nEnd - 1; c >= 0; c -= m_nSkipBackward[pBegin[c]]) {
-            if (IsCandidate(pBegin + c) && MatchesAt(pBegin + c))
-                return pBegin + c;
+    CStrategy strategy(m_bSkip);
+    // c is the last column still to look at.
+    for (int c = nEnd - 1; c >= 0;) {
+        const int nStop = std::max(0, c - kStretch + 1);
+        if (strategy.bSkip) {
+            const int nStart = c;
+            int nSteps = 0;
+            for (; c >= nStop; c -= m_nSkipBackward[pBegin[c]], ++nSteps) {
+                if (IsCandidate(pBegin + c) && MatchesAt(pBegin + c))
+                    return pBegin + c;
+            }
+            strategy.Skipped(nStart - c, nSteps);
+        } else {
+            for (c = PrevCandidate(pBegin, nStop, c + 1); c >= 0; c = PrevCandidate(pBegin, nStop, c)) {
+                if (MatchesAt(pBegin + c))
+                    return pBegin + c;
+            }
+            c = nStop - 1;
+            strategy.Scanned();
         }
-        return nullptr;
-    }
-    for (int c = PrevCandidate(pBegin, nEnd); c >= 0; c = PrevCandidate(pBegin, c)) {
-        if (MatchesAt(pBegin + c))
-            return pBegin + c;
     }
     return nullptr;
 }
