@@ -13,9 +13,10 @@
 //   compares exactly as it does, without a call per byte.
 // - In a double-byte code page a match begins only where a character
 //   begins: never on the second byte of a double-byte character, which
-//   would match half a letter and the next one's half. The search reads
-//   each line's characters from its start, and the runtime compares each
-//   candidate itself.
+//   would match half a letter and the next one's half. The run of lead
+//   bytes before a candidate tells: characters begin at its start and at
+//   every second byte from there. The runtime compares each candidate
+//   itself.
 #include "screen/TextFinder.h"
 
 #include <algorithm>
@@ -115,7 +116,8 @@ public:
 
 private:
     void MakeFoldTable();
-    void MakeDoubleByteFirsts();
+    void MakeDoubleByteEnds();
+    void MarkEqualCharacters(const unsigned char* pChar, bool bLone, bool* pTable, bool bTrail);
     void MakeSkipTables();
     bool MatchesAt(const unsigned char* p) const;
     // A column in [nFrom, nEnd) whose byte can begin a match and whose
@@ -123,9 +125,16 @@ private:
     int NextCandidate(const unsigned char* p, int nFrom, int nEnd) const;
     // The last such column in [nFrom, nEnd), or -1.
     int PrevCandidate(const unsigned char* p, int nFrom, int nEnd) const;
-    int CharLength(const unsigned char* p) const { return m_bLead[*p] && p[1] != 0 ? 2 : 1; }
-    // Double-byte: the last match in the line s at a column below nLimit.
-    const unsigned char* LastInLine(const unsigned char* s, int nLimit);
+    // Double-byte: the start of the run of lead bytes that ends at p, no
+    // further back than pFloor, a character's start. A character begins at
+    // the run's start (after a byte that is not a lead byte, which ends a
+    // character, or at pFloor), and at every second byte from there.
+    const unsigned char* LeadRunStart(const unsigned char* pFloor, const unsigned char* p) const
+    {
+        while (p > pFloor && m_bLead[p[-1]])
+            --p;
+        return p;
+    }
     // Double-byte: whether the pattern fits before the line's terminator.
     bool FitsInLine(const unsigned char* p) const
     {
@@ -156,7 +165,7 @@ private:
     bool m_bDoubleByte = false;
     bool m_bLead[256] = {};
     bool m_bFirst[256] = {};        // bytes a match can begin with
-    bool m_bLast[256] = {};         // and end with (single-byte)
+    bool m_bLast[256] = {};         // and end with
     unsigned char m_fold[256] = {}; // single-byte: one value per class of equal bytes
     std::vector<unsigned char> m_folded;
     // The word scan: the first and last bytes repeated over a word, or all
@@ -170,7 +179,6 @@ private:
     bool m_bNever = false;
     Word m_wFirstA = 0, m_wFirstB = 0, m_wAnyFirst = 0;
     Word m_wLastA = 0, m_wLastB = 0, m_wAnyLast = 0;
-    std::vector<int> m_starts;      // double-byte backward: a line's candidates
 };
 
 CPatternScan::CPatternScan(const CString& strPattern)
@@ -182,21 +190,20 @@ CPatternScan::CPatternScan(const CString& strPattern)
         m_bDoubleByte = m_bDoubleByte || m_bLead[b];
     }
     if (m_bDoubleByte) {
-        MakeDoubleByteFirsts();
-        m_bNever = std::find(m_bFirst, m_bFirst + 256, true) == m_bFirst + 256;
-        return;
-    }
-    MakeFoldTable();
-    for (int b = 1; b < 256; ++b) {
-        m_bFirst[b] = m_fold[b] == m_folded[0];
-        m_bLast[b] = m_fold[b] == m_folded[size_t(m_nLength - 1)];
+        MakeDoubleByteEnds();
+    } else {
+        MakeFoldTable();
+        for (int b = 1; b < 256; ++b) {
+            m_bFirst[b] = m_fold[b] == m_folded[0];
+            m_bLast[b] = m_fold[b] == m_folded[size_t(m_nLength - 1)];
+        }
     }
     m_bNever = std::find(m_bFirst, m_bFirst + 256, true) == m_bFirst + 256
         || std::find(m_bLast, m_bLast + 256, true) == m_bLast + 256;
     WordForms(m_bFirst, &m_wFirstA, &m_wFirstB, &m_wAnyFirst);
     WordForms(m_bLast, &m_wLastA, &m_wLastB, &m_wAnyLast);
     m_bWordScan = m_wAnyFirst == 0 || m_wAnyLast == 0;
-    m_bSkip = m_nLength >= kSkipLength;
+    m_bSkip = !m_bDoubleByte && m_nLength >= kSkipLength;
     if (m_bSkip)
         MakeSkipTables();
 }
@@ -259,33 +266,46 @@ void CPatternScan::MakeFoldTable()
 // Case folding maps a single-byte letter to a single-byte one and a
 // double-byte letter to a double-byte one (full-width Latin, Greek and
 // Cyrillic letters fold within their own forms), and the characters equal
-// to one are itself and its lower and upper case. So a pattern that begins
-// with a single-byte character matches only where a single-byte character
-// the runtime finds equal to it begins, and one that begins with a
-// double-byte character only at the lead byte of that character's cases.
-void CPatternScan::MakeDoubleByteFirsts()
+// to one are itself and its lower and upper case. A match lines its
+// characters up with the pattern's, so it begins with a character equal to
+// the pattern's first and ends with one equal to its last.
+void CPatternScan::MakeDoubleByteEnds()
 {
     int i = 0;
-    while (i < m_nLength - 1)
-        i += m_bLead[m_pPattern[i]] ? 2 : 1;
-    if (i == m_nLength - 1 && m_bLead[m_pPattern[i]])
-        m_nWhole = i;
-    const unsigned char p0 = m_pPattern[0];
-    if (!m_bLead[p0]) {
-        for (int b = 1; b < 256; ++b)
-            m_bFirst[b] = !m_bLead[b] && CompareBytes(static_cast<unsigned char>(b), p0) == 0;
+    int nLastChar = 0;
+    while (i < m_nLength) {
+        nLastChar = i;
+        i += m_bLead[m_pPattern[i]] && i + 1 < m_nLength ? 2 : 1;
+    }
+    if (m_bLead[m_pPattern[nLastChar]] && nLastChar == m_nLength - 1)
+        m_nWhole = nLastChar;
+    MarkEqualCharacters(m_pPattern, m_nWhole == 0, m_bFirst, false);
+    MarkEqualCharacters(m_pPattern + nLastChar, m_nWhole < m_nLength, m_bLast, true);
+}
+
+// Marks in pTable the bytes that begin (or with bTrail end) a character
+// equal to the one at pChar; a lone lead byte only as it stands.
+void CPatternScan::MarkEqualCharacters(const unsigned char* pChar, bool bLone, bool* pTable, bool bTrail)
+{
+    const unsigned char b = pChar[0];
+    if (bLone) {
+        pTable[b] = true;
         return;
     }
-    m_bFirst[p0] = true;
-    if (m_nWhole == 0)
+    if (!m_bLead[b]) {
+        for (int x = 1; x < 256; ++x)
+            pTable[x] = !m_bLead[x] && CompareBytes(static_cast<unsigned char>(x), b) == 0;
         return;
-    const unsigned int c = unsigned(p0) << 8 | m_pPattern[1];
-    const unsigned char ch[3] = { p0, m_pPattern[1], 0 };
+    }
+    pTable[bTrail ? pChar[1] : b] = true;
+    const unsigned int c = unsigned(b) << 8 | pChar[1];
+    const unsigned char ch[3] = { b, pChar[1], 0 };
     for (unsigned int other : { _mbctolower(c), _mbctoupper(c) }) {
         const unsigned char lead = static_cast<unsigned char>(other >> 8);
-        const unsigned char two[3] = { lead, static_cast<unsigned char>(other), 0 };
-        if (other > 0xFF && m_bLead[lead] && CompareChars(two, ch, 2) == 0)
-            m_bFirst[lead] = true;
+        const unsigned char trail = static_cast<unsigned char>(other);
+        const unsigned char two[3] = { lead, trail, 0 };
+        if (other > 0xFF && m_bLead[lead] && trail != 0 && CompareChars(two, ch, 2) == 0)
+            pTable[bTrail ? trail : lead] = true;
     }
 }
 
@@ -338,23 +358,22 @@ const unsigned char* CPatternScan::Forward(const unsigned char* pLine, const uns
 {
     if (m_bNever)
         return nullptr;
-    if (m_bDoubleByte) {
-        // Characters are read from the line's start. A candidate counts
-        // only where the whole pattern fits before its line's terminator.
-        for (const unsigned char* c = pLine; c < pEnd;) {
-            if (*c == 0) {
-                ++c;
-                continue;
-            }
-            if (c >= pFrom && m_bFirst[*c] && FitsInLine(c) && MatchesAt(c))
-                return c;
-            c += CharLength(c);
-        }
-        return nullptr;
-    }
     if (pEnd - pFrom < m_nLength)
         return nullptr;
     const int nLast = int(pEnd - pFrom) - m_nLength;
+    if (m_bDoubleByte) {
+        // A character's start at or before every candidate still to come:
+        // each byte is read back at most once.
+        const unsigned char* pKnown = pLine;
+        for (int c = NextCandidate(pFrom, 0, nLast + 1); c >= 0; c = NextCandidate(pFrom, c + 1, nLast + 1)) {
+            const unsigned char* q = pFrom + c;
+            const bool bStarts = (q - LeadRunStart(pKnown, q)) % 2 == 0;
+            pKnown = bStarts ? q : q + 1;
+            if (bStarts && FitsInLine(q) && MatchesAt(q))
+                return q;
+        }
+        return nullptr;
+    }
     CStrategy strategy(m_bSkip);
     for (int c = 0; c <= nLast;) {
         const int nEnd = std::min(nLast + 1, c + kStretch);
@@ -382,18 +401,22 @@ const unsigned char* CPatternScan::Backward(const unsigned char* pBegin, const u
 {
     if (m_bNever)
         return nullptr;
-    if (m_bDoubleByte) {
-        for (const unsigned char* s = pLine;; s = LineStart(pBegin, s - 1)) {
-            if (const unsigned char* c = LastInLine(s, nLimit))
-                return c;
-            if (s == pBegin)
-                return nullptr;
-            nLimit = INT_MAX;
-        }
-    }
     // Every byte read lies before the end of the line pLine: a match
     // begins at most at its length - n.
     const int nEnd = int(pLine - pBegin) + nLimit;
+    if (m_bDoubleByte) {
+        // The run of lead bytes last read back reaches from pRun to a
+        // later candidate: the ones inside it need no reading again.
+        const unsigned char* pRun = nullptr;
+        for (int c = PrevCandidate(pBegin, 0, nEnd); c >= 0; c = PrevCandidate(pBegin, 0, c)) {
+            const unsigned char* q = pBegin + c;
+            if (!pRun || q < pRun)
+                pRun = LeadRunStart(pBegin, q);
+            if ((q - pRun) % 2 == 0 && FitsInLine(q) && MatchesAt(q))
+                return q;
+        }
+        return nullptr;
+    }
     CStrategy strategy(m_bSkip);
     // c is the last column still to look at.
     for (int c = nEnd - 1; c >= 0;) {
@@ -414,22 +437,6 @@ const unsigned char* CPatternScan::Backward(const unsigned char* pBegin, const u
             c = nStop - 1;
             strategy.Scanned();
         }
-    }
-    return nullptr;
-}
-
-const unsigned char* CPatternScan::LastInLine(const unsigned char* s, int nLimit)
-{
-    m_starts.clear();
-    int c = 0;
-    for (; s[c] != 0; c += CharLength(s + c)) {
-        if (m_bFirst[s[c]])
-            m_starts.push_back(c);
-    }
-    nLimit = std::min(nLimit, c - m_nLength + 1);
-    for (auto it = m_starts.rbegin(); it != m_starts.rend(); ++it) {
-        if (*it < nLimit && MatchesAt(s + *it))
-            return s + *it;
     }
     return nullptr;
 }
