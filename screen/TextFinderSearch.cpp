@@ -5,9 +5,9 @@
 // one that can end it (looked for a machine word at a time), a longer one
 // in a window that moves as far as the byte at its far end allows. A
 // terminator ends every match, so none reaches from one line into the
-// next; the terminators before a match give its line. Matches are those of the C runtime's
-// case-insensitive multibyte comparison (_mbsnbicmp) under its current
-// locale and multibyte code page:
+// next; the terminators before a match give its line. Matches are those of
+// the C runtime's case-insensitive multibyte comparison (_mbsnbicmp) under
+// its current locale and multibyte code page:
 // - In a single-byte code page it folds every byte on its own. A table of
 //   those folds, asked of the runtime itself at the start of each search,
 //   compares exactly as it does, without a call per byte.
@@ -32,7 +32,6 @@ typedef uintptr_t Word;
 const int kWordBytes = int(sizeof(Word));
 const Word kOnes = Word(-1) / 0xFF;   // 0x01 in every byte
 const Word kHighs = kOnes * 0x80;
-
 const Word kLows = kOnes * 0x7F;
 
 // From this length on a single-byte search skips rather than scans words,
