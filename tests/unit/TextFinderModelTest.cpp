@@ -116,17 +116,25 @@ private:
         return s;
     }
 
-    // Short lines mostly, some long ones (a word at a time), empty ones, and
-    // lines ending in a lone lead byte.
+    // Short lines mostly, some long ones (a word at a time), empty ones,
+    // lines ending in a lone lead byte, and now and then a line of
+    // thousands of a's and b's, in which a longer pattern's window moves a
+    // byte or two at a time.
     void MakeStore()
     {
         m_block.clear();
         m_offsets.clear();
         m_lines.clear();
         const int nLines = Pick(30);
+        const int nLong = Pick(3) == 0 ? Pick(nLines) : -1;
         for (int i = 0; i < nLines; ++i) {
             const int nKind = Pick(9);
             std::string line = nKind == 0 ? std::string() : RandomText(nKind < 7 ? Pick(12) : 40 + Pick(200));
+            if (i == nLong) {
+                line.assign(size_t(600 + Pick(6000)), 'a');
+                for (char& c : line)
+                    c = "aAb"[Pick(2)];
+            }
             if (m_nCodePage == 936 && Pick(7) == 0)
                 line += '\x81';
             m_offsets.push_back(int(m_block.size()));
