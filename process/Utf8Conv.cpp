@@ -62,26 +62,9 @@ char CUtf8Conv::ToNarrow(const char* p)
 
 char CUtf8Conv::ToNarrow(const char* p, size_t nAvail)
 {
-    int n = SeqLength(p, nAvail);
-    if (n == 0) {
-        m_nLength = 1;
-        return '?';
-    }
-    m_nLength = n;
-    if (n == 1)
-        return p[0];
-    unsigned u = Decode(p);
-    // Over-long forms (of ASCII, or a four-byte form below U+10000) and
-    // anything beyond 16 bits: no code page has a single byte for it.
-    if (u < 0x80 || n == 4)
-        return '?';
-    WCHAR wc = static_cast<WCHAR>(u);
-    // Room for one byte only: a character that a double-byte code page
-    // writes as two bytes makes the call fail and becomes '?'.
-    char ch = '?';
-    if (WideCharToMultiByte(m_nCodePage, 0, &wc, 1, &ch, 1, nullptr, nullptr) != 1)
-        return '?';
-    return ch;
+    // A character that takes two bytes has no single one: '?'.
+    char ch[2];
+    return ToNarrowChar(p, nAvail, ch) == 1 ? ch[0] : '?';
 }
 
 int CUtf8Conv::ToNarrowChar(const char* p, size_t nAvail, char (&pOut)[2])

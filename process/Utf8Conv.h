@@ -23,9 +23,8 @@ public:
     // Code point of the m_nLength bytes at p.
     unsigned Decode(const char* p) const;
 
-    // One narrow character for the sequence at p; m_nLength gets the bytes
-    // consumed, at least 1. Invalid and over-long sequences and characters
-    // that take two narrow bytes give '?'.
+    // ToNarrowChar's character when it is one byte; one that takes two
+    // narrow bytes gives '?'.
     char ToNarrow(const char* p);
     char ToNarrow(const char* p, size_t nAvail);
 

@@ -33,6 +33,9 @@ public:
 
 private:
     void Forget() { m_nLine = m_nColumn = -1; }
+    // The line a search starts on: the last match's, or without one the
+    // first (forward) or last line it may look at. Null when it is not there.
+    const unsigned char* StartLine(ILineSource& source, bool bForward);
 };
 
 // The word around byte i of t, or " " when i is on a delimiter or outside t.

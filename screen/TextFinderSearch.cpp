@@ -442,21 +442,24 @@ const unsigned char* CPatternScan::Backward(const unsigned char* pBegin, const u
 
 } // namespace
 
-bool CTextFinder::SearchForward(ILineSource& source)
+const unsigned char* CTextFinder::StartLine(ILineSource& source, bool bForward)
 {
-    const int n = m_strPattern.GetLength();
-    if (n == 0)
-        return false;
     // Any negative index means "no position"; a column below -1 would read
     // before the line.
     if (m_nLine < 0) {
-        m_nLine = source.FirstLine();
+        m_nLine = bForward ? source.FirstLine() : source.LastLine();
         m_nColumn = -1;
     }
     if (m_nColumn < -1)
         m_nColumn = -1;
+    return reinterpret_cast<const unsigned char*>(source.GetLine(m_nLine));
+}
 
-    const unsigned char* pLine = reinterpret_cast<const unsigned char*>(source.GetLine(m_nLine));
+bool CTextFinder::SearchForward(ILineSource& source)
+{
+    if (m_strPattern.IsEmpty())
+        return false;
+    const unsigned char* pLine = StartLine(source, true);
     if (pLine) {
         // The lines from here to the last one the search may look at.
         const int nLast = std::max(m_nLine, source.LastLine());
@@ -479,19 +482,11 @@ bool CTextFinder::SearchForward(ILineSource& source)
 
 bool CTextFinder::SearchBackward(ILineSource& source)
 {
-    const int n = m_strPattern.GetLength();
-    if (n == 0)
+    if (m_strPattern.IsEmpty())
         return false;
-    if (m_nLine < 0) {
-        m_nLine = source.LastLine();
-        m_nColumn = -1;
-    }
-    if (m_nColumn < -1)
-        m_nColumn = -1;
-
-    const unsigned char* pLine = reinterpret_cast<const unsigned char*>(source.GetLine(m_nLine));
+    const unsigned char* pLine = StartLine(source, false);
     if (pLine) {
-        const int nStart = int(strlen(reinterpret_cast<const char*>(pLine))) - n + 1;
+        const int nStart = int(strlen(reinterpret_cast<const char*>(pLine))) - m_strPattern.GetLength() + 1;
         // The last line can shrink (a backspace in continued output) after
         // the match was found: never start past where a match can begin.
         if (m_nColumn == -1 || m_nColumn > nStart)

@@ -6,6 +6,7 @@
 
 #include "support/AdbSim.h"
 #include "support/ClipboardText.h"
+#include "support/SystemText.h"
 #include "E2eTest.h"
 #include "UserInput.h"
 
@@ -202,14 +203,7 @@ TEST_F(WorldText, FailingLcdPrintsTheSystemsOwnText)
 {
     const char* pszMissing = "C:\\kbe2e no such folder\\deeper";
     ASSERT_FALSE(::SetCurrentDirectoryA(pszMissing));
-    DWORD dwError = ::GetLastError();
-    char* p = nullptr;
-    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                   FORMAT_MESSAGE_IGNORE_INSERTS | 255,
-                               nullptr, dwError, 0x400, reinterpret_cast<char*>(&p), 0, nullptr);
-    std::string strText(p ? p : "", n);
-    if (p)
-        ::LocalFree(p);
+    const std::string strText = SystemText(::GetLastError());
     ASSERT_FALSE(strText.empty());
 
     Kb().EnterLine((std::string("lcd ") + pszMissing).c_str());

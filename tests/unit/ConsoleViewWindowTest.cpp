@@ -243,18 +243,16 @@ TEST_F(ConsoleViewWindow, OutputRepaintLeavesTheScrollBarsAlone)
     const DWORD dwQuiet = ::GetTickCount();
     PumpUntil([&] { return ::GetTickCount() - dwQuiet > 2 * CTextGridWnd::kOutputPaintMs; });
     // The new line changes only the vertical range.
-    HWND bars[1] = { view.m_hBar.m_hWnd };
+    const HWND hBar = view.m_hBar.m_hWnd;
     CPaintCounter::s_nPaints = 0;
-    for (HWND h : bars)
-        CPaintCounter::s_pfnOld = WNDPROC(::SetWindowLongPtrA(h, GWLP_WNDPROC, LONG_PTR(&CPaintCounter::Proc)));
+    CPaintCounter::s_pfnOld = WNDPROC(::SetWindowLongPtrA(hBar, GWLP_WNDPROC, LONG_PTR(&CPaintCounter::Proc)));
     view.m_paintTicks.clear();
 
     view.Print("one more line");
     view.InvalidateForOutput();
     PumpPending();
     const int nBarPaints = CPaintCounter::s_nPaints;
-    for (HWND h : bars)
-        ::SetWindowLongPtrA(h, GWLP_WNDPROC, LONG_PTR(CPaintCounter::s_pfnOld));
+    ::SetWindowLongPtrA(hBar, GWLP_WNDPROC, LONG_PTR(CPaintCounter::s_pfnOld));
 
     ASSERT_EQ(view.m_paintTicks.size(), 1u);
     EXPECT_EQ(view.m_vBar.m_nPos, 101 - 30) << "the view shows the new line";

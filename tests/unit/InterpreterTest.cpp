@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/MainWndFixture.h"
+#include "support/SystemText.h"
 
 namespace {
 
@@ -48,19 +49,6 @@ protected:
         ::RemoveDirectoryA(dir.c_str());
     }
     std::string m_strBefore;
-
-    // The system's own text for an error, as ReportLastError should print it.
-    static std::string SystemText(DWORD dwError)
-    {
-        char* p = nullptr;
-        DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS | 255,
-                                   nullptr, dwError, 0x400, reinterpret_cast<char*>(&p), 0, nullptr);
-        std::string s(p ? p : "", n);
-        if (p)
-            ::LocalFree(p);
-        return s;
-    }
 };
 
 const char* const kHelp[] = {

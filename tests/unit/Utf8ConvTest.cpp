@@ -28,9 +28,10 @@ std::string NarrowAll(CUtf8Conv& conv, const std::string& s, std::string* pLengt
     return strOut;
 }
 
-std::string ToUtf8(const std::string& s)
+// The UTF-8 form of narrow text of the code page (the OEM one by default).
+std::string ToUtf8(const std::string& s, UINT nCodePage = CP_OEMCP)
 {
-    CUtf8Conv conv;
+    CUtf8Conv conv(nCodePage);
     CString str(s.data(), int(s.size()));
     conv.ToUtf8(str);
     return std::string(str.GetString(), size_t(str.GetLength()));
@@ -226,20 +227,12 @@ TEST(Utf8ConvToUtf8, EncodesOemLetters)
 
 TEST(Utf8ConvToUtf8, DoubleByteLetterGoesAsTheOneLetterItIs)
 {
-    CString s("ls \xC4\xDA\xD6\xC3 \xA8\xA6");
-    CUtf8Conv(936).ToUtf8(s);
-    EXPECT_EQ(std::string(s.GetString()), "ls \xE5\x86\x85\xE7\xBD\xAE \xC3\xA9");
+    EXPECT_EQ(ToUtf8("ls \xC4\xDA\xD6\xC3 \xA8\xA6", 936), "ls \xE5\x86\x85\xE7\xBD\xAE \xC3\xA9");
     // A lead byte with nothing after it is no letter.
-    CString lone("a\xC4");
-    CUtf8Conv(936).ToUtf8(lone);
-    EXPECT_EQ(std::string(lone.GetString()), "a?");
+    EXPECT_EQ(ToUtf8("a\xC4", 936), "a?");
     // In an ANSI code page: 1252's euro sign, 1251's Cyrillic.
-    CString euro("5 \x80");
-    CUtf8Conv(1252).ToUtf8(euro);
-    EXPECT_EQ(std::string(euro.GetString()), "5 \xE2\x82\xAC");
-    CString cyr("\xC6");
-    CUtf8Conv(1251).ToUtf8(cyr);
-    EXPECT_EQ(std::string(cyr.GetString()), "\xD0\x96");
+    EXPECT_EQ(ToUtf8("5 \x80", 1252), "5 \xE2\x82\xAC");
+    EXPECT_EQ(ToUtf8("\xC6", 1251), "\xD0\x96");
 }
 
 TEST(Utf8ConvToUtf8, LongTextOfThreeByteCharactersIsWhole)
