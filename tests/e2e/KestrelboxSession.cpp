@@ -245,13 +245,9 @@ bool CKestrelboxSession::CopyScreen(std::string& strText)
     // which copies nothing: alternate between two spots far apart.
     RECT rc = TextArea();
     POINT pt = { rc.right - 20 - (m_nCopies % 2) * 80, rc.top + 5 };
-    // The clipboard is opened only once it has changed: opening it while
-    // waiting would hold it just when the program tries to open it.
     const DWORD dwSequence = ::GetClipboardSequenceNumber();
     UserInput::MiddleClick(pt, true);
-    bool bCopied = WaitUntil([&] {
-        return ::GetClipboardSequenceNumber() != dwSequence && GetClipboardText(strText) && strText != strSentinel;
-    }, kCopyTimeoutMs);
+    bool bCopied = WaitClipboardText(dwSequence, strSentinel, strText, kCopyTimeoutMs);
     if (!bCopied)
         strText.clear();
     return bCopied;

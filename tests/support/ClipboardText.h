@@ -61,3 +61,15 @@ inline bool GetClipboardText(std::string& strText, bool* pbTerminated = nullptr)
     ::CloseClipboard();
     return bOk;
 }
+
+// Waits until a program has put text other than strOld on the clipboard
+// since it had the sequence number dwSequence. The clipboard is opened only
+// once it has changed: opening it again and again while waiting would hold
+// it just when the program tries to open it, and its copy would be lost.
+inline bool WaitClipboardText(DWORD dwSequence, const std::string& strOld, std::string& strText,
+                              DWORD dwTimeout = 10000)
+{
+    return WaitUntil([&] {
+        return ::GetClipboardSequenceNumber() != dwSequence && GetClipboardText(strText) && strText != strOld;
+    }, dwTimeout);
+}

@@ -862,13 +862,12 @@ TEST(CrashReportDialog, DoubleClickCopiesWholeReportWithCrLf)
     const std::string strReport = probe.ReportText();
     ASSERT_TRUE(ParseReport(strReport).bParsed);
     ASSERT_TRUE(PutClipboardText("before"));
+    const DWORD dwSequence = ::GetClipboardSequenceNumber();
 
     HWND hEdit = probe.Item(101);
     ASSERT_TRUE(::PostMessageA(hEdit, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 20)));
     std::string strClip;
-    EXPECT_TRUE(WaitUntil([&] {
-        return GetClipboardText(strClip) && strClip != "before";
-    }));
+    EXPECT_TRUE(WaitClipboardText(dwSequence, "before", strClip));
     EXPECT_EQ(strReport, strClip);
     // Every break is CR LF, and none follows the last line.
     size_t nBreaks = 0;

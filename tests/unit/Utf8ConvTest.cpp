@@ -14,16 +14,16 @@ std::string Bytes(std::initializer_list<int> bytes)
     return s;
 }
 
-// Every narrow character ToNarrow gives for the text, with the bytes each took.
+// The whole narrow character (one or two bytes) for each sequence of the
+// text, and the bytes each took.
 std::string NarrowAll(CUtf8Conv& conv, const std::string& s, std::string* pLengths = nullptr)
 {
     std::string strOut;
-    size_t i = 0;
-    while (i < s.size()) {
-        strOut += conv.ToNarrow(s.data() + i, s.size() - i);
+    for (size_t i = 0; i < s.size(); i += size_t(conv.m_nLength)) {
+        char ch[2];
+        strOut.append(ch, size_t(conv.ToNarrowChar(s.data() + i, s.size() - i, ch)));
         if (pLengths)
             *pLengths += char('0' + conv.m_nLength);
-        i += size_t(conv.m_nLength);
     }
     return strOut;
 }
@@ -145,30 +145,16 @@ TEST(Utf8ConvToNarrow, DoubleByteCharacterBecomesQuestionMark)
     EXPECT_EQ(conv.ToNarrow(Bytes({ 0xEF, 0xBD, 0xB1 }).c_str()), char(0xB1));
 }
 
-// The whole narrow character for each sequence of the text, and the bytes
-// each took.
-static std::string NarrowChars(CUtf8Conv& conv, const std::string& s, std::string* pLengths = nullptr)
-{
-    std::string strOut;
-    for (size_t i = 0; i < s.size(); i += size_t(conv.m_nLength)) {
-        char ch[2];
-        strOut.append(ch, size_t(conv.ToNarrowChar(s.data() + i, s.size() - i, ch)));
-        if (pLengths)
-            *pLengths += char('0' + conv.m_nLength);
-    }
-    return strOut;
-}
-
 TEST(Utf8ConvToNarrowChar, DoubleByteLetterIsBothBytes)
 {
     CUtf8Conv conv(936);
     std::string strLengths;
     // U+5185 U+7F6E, "e" with acute (two bytes in 936 as well) and "z".
-    EXPECT_EQ(NarrowChars(conv, "\xE5\x86\x85\xE7\xBD\xAE\xC3\xA9z", &strLengths),
+    EXPECT_EQ(NarrowAll(conv, "\xE5\x86\x85\xE7\xBD\xAE\xC3\xA9z", &strLengths),
               "\xC4\xDA\xD6\xC3\xA8\xA6z");
     EXPECT_EQ(strLengths, "3321");
     CUtf8Conv conv1251(1251);
-    EXPECT_EQ(NarrowChars(conv1251, "\xD0\x96\xD1\x91"), "\xC6\xB8");
+    EXPECT_EQ(NarrowAll(conv1251, "\xD0\x96\xD1\x91"), "\xC6\xB8");
 }
 
 TEST(Utf8ConvToNarrowChar, MissingLetterIsOneDefaultCharacterNeverALookAlike)
@@ -176,14 +162,14 @@ TEST(Utf8ConvToNarrowChar, MissingLetterIsOneDefaultCharacterNeverALookAlike)
     CUtf8Conv conv(1252);
     std::string strLengths;
     // Cyrillic, Chinese, an emoji, and U+0101, which a best fit would make "a".
-    EXPECT_EQ(NarrowChars(conv, "\xD0\x96\xE5\x86\x85\xF0\x9F\x98\x80\xC4\x81", &strLengths), "????");
+    EXPECT_EQ(NarrowAll(conv, "\xD0\x96\xE5\x86\x85\xF0\x9F\x98\x80\xC4\x81", &strLengths), "????");
     EXPECT_EQ(strLengths, "2342");
     // A four-byte over-long form and a value past U+10FFFF are no letter.
     strLengths.clear();
-    EXPECT_EQ(NarrowChars(conv, "\xF0\x8F\xBF\xBF\xF4\x90\x80\x80", &strLengths), "??");
+    EXPECT_EQ(NarrowAll(conv, "\xF0\x8F\xBF\xBF\xF4\x90\x80\x80", &strLengths), "??");
     EXPECT_EQ(strLengths, "44");
     CUtf8Conv conv936(936);
-    EXPECT_EQ(NarrowChars(conv936, "\xF0\x9F\x91\x8B"), "?");
+    EXPECT_EQ(NarrowAll(conv936, "\xF0\x9F\x91\x8B"), "?");
 }
 
 TEST(Utf8ConvFromNarrow, EncodesOneTwoOrThreeBytes)
