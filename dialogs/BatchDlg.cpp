@@ -67,23 +67,26 @@ void CBatchDlg::OnClear()
     m_edit.SetSel(0, -1);
     m_edit.SendMessage(EM_SCROLLCARET);
     m_edit.SendMessage(WM_CLEAR);
-    FocusEditAtEnd();
+    FocusEdit();
 }
 
 void CBatchDlg::OnPaste()
 {
+    // The edit leaves its caret just after what it pasted.
     m_edit.SendMessage(WM_PASTE);
-    FocusEditAtEnd();
+    FocusEdit();
 }
 
 // A click leaves the focus on the button, where the next letters typed
 // would press buttons by their mnemonics (p pastes, o runs the batch): the
-// typing goes on in the text, at its end.
-void CBatchDlg::FocusEditAtEnd()
+// typing goes on in the text, at the caret. The dialog manager selects all
+// of an edit's text when it moves the focus there, so the caret is put back.
+void CBatchDlg::FocusEdit()
 {
+    DWORD dwStart = 0, dwEnd = 0;
+    m_edit.SendMessage(EM_GETSEL, WPARAM(&dwStart), LPARAM(&dwEnd));
     SendMessage(WM_NEXTDLGCTL, WPARAM(m_edit.m_hWnd), TRUE);
-    int nEnd = int(m_edit.SendMessage(WM_GETTEXTLENGTH));
-    m_edit.SetSel(nEnd, nEnd);
+    m_edit.SetSel(int(dwStart), int(dwEnd));
     m_edit.SendMessage(EM_SCROLLCARET);
 }
 

@@ -33,5 +33,5 @@ private:
     void OnSize();
     void OnPaste();
     void OnClear();
-    void FocusEditAtEnd();
+    void FocusEdit();
 };

@@ -125,7 +125,8 @@ void CConsoleView::PrintOutput(const void* pRun, const char* pszText, bool bUnfi
         m_finder.m_nLine -= n;
         if (m_finder.m_nLine < 0)
             m_finder.m_nLine = m_finder.m_nColumn = -1;
-        m_nDroppedLines += n;
+        // Saturates: past the cap every line the screen showed is gone anyway.
+        m_nDroppedLines = n < kMaxDroppedLines - m_nDroppedLines ? m_nDroppedLines + n : kMaxDroppedLines;
     }
     // A text that was not stored leaves no line to continue.
     m_bContinueLine = bUnfinished && n >= 0;
@@ -155,12 +156,16 @@ void CConsoleView::OnVScrolled(int nDelta)
 
 void CConsoleView::UpdateRanges()
 {
+    // A view scrolled back keeps showing the same text while old lines go,
+    // until that text goes too; then it shows the oldest line. The shift is
+    // taken before the new range clamps the position: when long lines
+    // replace short ones the count of lines shrinks, and a position clamped
+    // first would move back by the lines dropped.
+    const int nPos = m_vBar.m_nPos - m_nDroppedLines;
+    m_nDroppedLines = 0;
     m_vBar.SetRange(m_store.CountLines());
     m_hBar.SetRange(m_store.m_nMaxLineLen);
-    // A view scrolled back keeps showing the same text while old lines go,
-    // until that text goes too; then it shows the oldest line.
-    m_vBar.SetPos(m_vBar.m_nPos - m_nDroppedLines);
-    m_nDroppedLines = 0;
+    m_vBar.SetPos(nPos);
     if (m_bFollow)
         m_vBar.GoToEnd();
 }

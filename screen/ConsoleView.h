@@ -87,7 +87,10 @@ private:
     // Lines dropped since the vertical position last took them into
     // account; under m_lock. The position belongs to the user-interface
     // thread, so Print leaves the shift to the next paint (or click).
+    // It stops growing at kMaxDroppedLines, more lines than a store holds,
+    // so that hours of output with nothing painted cannot overflow it.
     int m_nDroppedLines = 0;
+    static const int kMaxDroppedLines = 1 << 30;
 
     // The clipboard block of the marked lines, or of all of them; null when
     // there is nothing to copy.

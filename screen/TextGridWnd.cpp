@@ -296,8 +296,6 @@ void CTextGridWnd::OnPaint()
     ::BitBlt(paint, text.left, text.top, text.right - text.left, text.bottom - text.top, m_offscreen, 0, 0, SRCCOPY);
     m_vBar.Push();
     m_hBar.Push();
-    if (m_sizeBox.m_hWnd)
-        m_sizeBox.Invalidate(TRUE);
     m_offscreen.DeselectBitmap();
 }
 
@@ -312,6 +310,7 @@ void CTextGridWnd::OnSize(int cx, int cy)
     m_offscreen.m_cyVisible = std::min(m_offscreen.m_cyAlloc, h);
     m_vBar.MoveWindow(w, 0, cxBar, h, TRUE);
     m_hBar.MoveWindow(0, h, w, cyBar, TRUE);
+    // Moved with the view's size, and redrawn only then.
     m_sizeBox.MoveWindow(w, h, cxBar, cyBar, TRUE);
     if (m_nLineHeight > 0)
         m_vBar.SetPage(h / m_nLineHeight);

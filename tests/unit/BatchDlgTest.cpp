@@ -3,6 +3,7 @@
 // text kept between openings, and the batch it hands to the queue.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -120,30 +121,36 @@ TEST_F(BatchDialog, ClearEmptiesTheEditAndPasteInsertsAtTheCaret)
     PutClipboardText("pasted\r\ntext");
     bool bCleared = false, bPasted = false;
     std::string pasted;
-    HWND hEdit = nullptr, hFocus = nullptr;
+    HWND hEdit = nullptr, hFocusCleared = nullptr, hFocusPasted = nullptr;
     DWORD dwSelStart = 0, dwSelEnd = 0;
+    auto Focus = [](HWND h) {
+        GUITHREADINFO gti = {};
+        gti.cbSize = sizeof gti;
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(h, nullptr), &gti);
+        return gti.hwndFocus;
+    };
     Open([&](HWND h) {
         hEdit = ::GetDlgItem(h, IDC_BATCH_EDIT);
         ::SetWindowTextA(hEdit, "some\r\nlines");
         ::SendMessageA(::GetDlgItem(h, IDC_BATCH_CLEAR), BM_CLICK, 0, 0);
         bCleared = WaitEditText(h, "");
+        hFocusCleared = Focus(h);
         ::SetWindowTextA(hEdit, "12");
         ::SendMessageA(hEdit, EM_SETSEL, 1, 1);
         ::SendMessageA(::GetDlgItem(h, IDC_BATCH_PASTE), BM_CLICK, 0, 0);
         bPasted = WaitEditText(h, "1pasted\r\ntext2");
         pasted = EditOf(h);
-        GUITHREADINFO gti = {};
-        gti.cbSize = sizeof gti;
-        ::GetGUIThreadInfo(::GetWindowThreadProcessId(h, nullptr), &gti);
-        hFocus = gti.hwndFocus;
+        hFocusPasted = Focus(h);
         ::SendMessageA(hEdit, EM_GETSEL, WPARAM(&dwSelStart), LPARAM(&dwSelEnd));
         CDialogDriver::Click(h, IDCANCEL);
     });
     EXPECT_TRUE(bCleared);
     EXPECT_TRUE(bPasted) << pasted;
-    EXPECT_EQ(hFocus, hEdit) << "the focus goes back to the text";
-    EXPECT_EQ(dwSelStart, DWORD(pasted.size())) << "the caret stands at the end of the text";
-    EXPECT_EQ(dwSelEnd, DWORD(pasted.size()));
+    EXPECT_EQ(hFocusCleared, hEdit) << "after Clear the focus goes back to the text";
+    EXPECT_EQ(hFocusPasted, hEdit) << "after Paste the focus goes back to the text";
+    const DWORD dwAfterPaste = DWORD(strlen("1pasted\r\ntext"));
+    EXPECT_EQ(dwSelStart, dwAfterPaste) << "the caret stands just after what was pasted";
+    EXPECT_EQ(dwSelEnd, dwAfterPaste);
     EXPECT_TRUE(Lines().empty()) << "Cancel runs nothing";
 }
 

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "screen/ConsoleView.h"
@@ -160,6 +161,78 @@ TEST_F(ConsoleViewWindow, ScrolledBackViewKeepsItsTextWhileOldLinesAreDropped)
     EXPECT_EQ(Top(), "0000000180");
 }
 
+// Lines of changing lengths: when long lines replace short ones the count of
+// lines shrinks, when short ones replace long ones it grows. Either way the
+// view keeps its top line where it was, and the system's scroll bar shows
+// the same range, page and position as the view.
+TEST_F(ConsoleViewWindow, ScrolledBackViewKeepsItsTextWhateverTheLengthsOfNewAndDroppedLines)
+{
+    SizeForPage(10, 40);
+    view.m_store.Resize(20000);
+    std::mt19937 random(7);
+    int nNumber = 0;
+    auto PrintOfLength = [&](int nLength) {
+        CString s;
+        s.Format("%07d", nNumber++);
+        while (s.GetLength() < nLength)
+            s += '-';
+        view.Print(s);
+    };
+    // The index of the stored line that starts with the number, or -1.
+    auto IndexOf = [&](const std::string& strNumber) {
+        for (int i = view.m_store.CountLines() - 1; i >= 0; --i)
+            if (strNumber.compare(0, 7, view.m_store.GetLine(i), 7) == 0)
+                return i;
+        return -1;
+    };
+    auto PrintLines = [&](int nCount, int nFrom, int nTo) {
+        std::uniform_int_distribution<int> length(nFrom, nTo);
+        for (int i = 0; i < nCount; ++i)
+            PrintOfLength(length(random));
+    };
+    // Each phase fills the whole store anew (from a first and a second kind
+    // of line), scrolls back, then prints rounds of new lines.
+    struct Phase {
+        const char* pszName;
+        int nFill1, nFill1From, nFill1To, nFill2, nFill2From, nFill2To;
+        int nPagesBack;
+        int nRound, nFrom, nTo;
+    };
+    for (const Phase& phase : { Phase { "short then long", 3000, 8, 8, 0, 0, 0, 6, 3, 900, 900 },
+                                Phase { "long then short", 30, 900, 900, 100, 8, 8, 6, 150, 8, 8 },
+                                Phase { "mixed", 3000, 8, 8, 60, 8, 600, 3, 4, 8, 600 } }) {
+        SCOPED_TRACE(phase.pszName);
+        view.m_bFollow = true;
+        PrintLines(phase.nFill1, phase.nFill1From, phase.nFill1To);
+        PrintLines(phase.nFill2, phase.nFill2From, phase.nFill2To);
+        Paint();
+        for (int k = 0; k < phase.nPagesBack; ++k)
+            view.ScrollByKey(VK_PRIOR);
+        Paint();
+        ASSERT_FALSE(view.m_bFollow);
+        ASSERT_GT(view.m_vBar.m_nPos, 0);
+        const std::string strTop(view.m_store.GetLine(view.m_vBar.m_nPos), 7);
+        bool bGone = false;
+        for (int round = 0; round < 8 && !bGone; ++round) {
+            PrintLines(phase.nRound, phase.nFrom, phase.nTo);
+            Paint();
+            const int nAt = IndexOf(strTop);
+            bGone = nAt < 0;
+            EXPECT_EQ(view.m_vBar.m_nPos, bGone ? 0 : nAt)
+                << "round " << round << (bGone ? ": its text gone, the view shows the oldest line" : ": the view moved off ")
+                << strTop;
+            SCROLLINFO si = {};
+            si.cbSize = sizeof si;
+            si.fMask = SIF_ALL;
+            ASSERT_TRUE(::GetScrollInfo(view.m_vBar.m_hWnd, SB_CTL, &si));
+            EXPECT_EQ(std::make_tuple(si.nMax + 1, int(si.nPage), si.nPos),
+                      std::make_tuple(view.m_store.CountLines(), 10, view.m_vBar.m_nPos))
+                << "round " << round << ": the scroll bar's range, page or position is stale";
+        }
+        EXPECT_FALSE(view.m_bFollow);
+    }
+}
+
 TEST_F(ConsoleViewWindow, OutputRepaintsAtOnceAfterAQuietSpellThenAtMostOncePer50Ms)
 {
     const DWORD dwGap = CTextGridWnd::kOutputPaintMs;
@@ -242,21 +315,26 @@ TEST_F(ConsoleViewWindow, OutputRepaintLeavesTheScrollBarsAlone)
     ASSERT_TRUE(::IsWindowEnabled(view.m_hBar.m_hWnd)) << "lines longer than the page enable the bar";
     const DWORD dwQuiet = ::GetTickCount();
     PumpUntil([&] { return ::GetTickCount() - dwQuiet > 2 * CTextGridWnd::kOutputPaintMs; });
-    // The new line changes only the vertical range.
-    const HWND hBar = view.m_hBar.m_hWnd;
-    CPaintCounter::s_nPaints = 0;
-    CPaintCounter::s_pfnOld = WNDPROC(::SetWindowLongPtrA(hBar, GWLP_WNDPROC, LONG_PTR(&CPaintCounter::Proc)));
-    view.m_paintTicks.clear();
+    // The new line changes only the vertical range; the horizontal bar and
+    // the size grip (one class, one counter at a time) stay as they are.
+    for (HWND hBar : { view.m_hBar.m_hWnd, view.m_sizeBox.m_hWnd }) {
+        CPaintCounter::s_nPaints = 0;
+        CPaintCounter::s_pfnOld = WNDPROC(::SetWindowLongPtrA(hBar, GWLP_WNDPROC, LONG_PTR(&CPaintCounter::Proc)));
+        view.m_paintTicks.clear();
 
-    view.Print("one more line");
-    view.InvalidateForOutput();
-    PumpPending();
-    const int nBarPaints = CPaintCounter::s_nPaints;
-    ::SetWindowLongPtrA(hBar, GWLP_WNDPROC, LONG_PTR(CPaintCounter::s_pfnOld));
+        view.Print("one more line");
+        view.InvalidateForOutput();
+        PumpPending();
+        const int nBarPaints = CPaintCounter::s_nPaints;
+        ::SetWindowLongPtrA(hBar, GWLP_WNDPROC, LONG_PTR(CPaintCounter::s_pfnOld));
 
-    ASSERT_EQ(view.m_paintTicks.size(), 1u);
-    EXPECT_EQ(view.m_vBar.m_nPos, 101 - 30) << "the view shows the new line";
-    EXPECT_EQ(nBarPaints, 0) << "the output repaint redrew the horizontal bar, whose state it did not change";
+        ASSERT_EQ(view.m_paintTicks.size(), 1u);
+        EXPECT_EQ(view.m_vBar.m_nPos, view.m_vBar.m_nRange - 30) << "the view shows the new line";
+        EXPECT_EQ(nBarPaints, 0) << (hBar == view.m_sizeBox.m_hWnd ? "the size grip" : "the horizontal bar")
+                                 << " was redrawn by an output repaint that did not change it";
+        const DWORD dwQuiet = ::GetTickCount();
+        PumpUntil([&] { return ::GetTickCount() - dwQuiet > 2 * CTextGridWnd::kOutputPaintMs; });
+    }
 }
 
 TEST_F(ConsoleViewWindow, WheelMovesFourLinesPerNotch)

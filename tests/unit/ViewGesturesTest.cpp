@@ -299,6 +299,21 @@ TEST_F(ViewGestures, DoubleClickCountsTheHorizontalScrollPosition)
     EXPECT_EQ(Pick(0, 4), " " + std::string(100, '-'));
 }
 
+TEST_F(ViewGestures, DoubleClickBeforeTheNextPaintPicksFromTheLineTheScreenShows)
+{
+    SizeForPage(10, 40);
+    View().m_store.Resize(50 * 8 + 1);   // room for exactly 50 lines "word%02d"
+    for (int i = 0; i < 50; ++i)
+        View().PrintF("word%02d", i);
+    Paint();
+    ASSERT_EQ(View().m_vBar.m_nPos, 40);
+    for (int i = 50; i < 55; ++i)
+        View().PrintF("word%02d", i);
+    // Five lines went, and no paint has renumbered the screen yet.
+    EXPECT_EQ(Pick(40, 1), " word40");
+    EXPECT_EQ(Pick(49, 1), " word49");
+}
+
 TEST_F(ViewGestures, AVeryLongWordIsFoundFromAnyOfItsColumns)
 {
     SizeForPage(20, 40);

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <new>
 
 namespace {
@@ -132,7 +133,8 @@ bool CSimScript::Parse(const std::vector<std::string>& args, std::string& strErr
 
         bool bKnown = strSwitch == "--sim-bytes" || strSwitch == "--sim-write" || strSwitch == "--sim-stderr" ||
                       strSwitch == "--sim-interleave" || strSwitch == "--sim-sleep" || strSwitch == "--sim-exit" ||
-                      strSwitch == "--sim-holder" || strSwitch == "--sim-poke" || strSwitch == "--sim-world-log";
+                      strSwitch == "--sim-holder" || strSwitch == "--sim-poke" || strSwitch == "--sim-world-log" ||
+                      strSwitch == "--sim-lines" || strSwitch == "--sim-wait-file";
         if (!bKnown)
         {
             strError = "unknown switch " + strSwitch;
@@ -171,6 +173,21 @@ bool CSimScript::Parse(const std::vector<std::string>& args, std::string& strErr
         {
             step.kind = StepWorldLog;
             bOk = ParseUnsigned(strValue, 100000, step.nValue);
+        }
+        else if (strSwitch == "--sim-wait-file")
+        {
+            step.kind = StepWaitFile;
+            step.strBytes = strValue;
+        }
+        else if (strSwitch == "--sim-lines")
+        {
+            // COUNTxLEN, e.g. 1000x10.
+            step.kind = StepLines;
+            const size_t x = strValue.find('x');
+            uint64_t nLen = 0;
+            bOk = x != std::string::npos && ParseUnsigned(strValue.substr(0, x), kMaxPairs, step.nValue) &&
+                  ParseUnsigned(strValue.substr(x + 1), 1u << 20, nLen) && nLen >= 7;
+            step.strBytes.assign(size_t(nLen), '-');
         }
         else if (strSwitch == "--sim-poke")
         {
@@ -264,6 +281,40 @@ bool CSimScript::RunStep(const Step& step)
         return true;
     case StepWorldLog:
         return WriteInPieces(MakeWorldLog(static_cast<unsigned>(step.nValue)));
+    case StepWaitFile:
+        // A test's signal to go on; after a minute without it, the step fails.
+        for (int i = 0; GetFileAttributesA(step.strBytes.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        {
+            if (i == 6000)
+            {
+                WriteErrLine("adbsim: no file " + step.strBytes + " within a minute");
+                return false;
+            }
+            Sleep(10);
+        }
+        return true;
+    case StepLines:
+    {
+        // Numbered lines of one length ("0000042-----"), in blocks of about
+        // 64 KiB.
+        std::string strBlock;
+        const size_t nLen = step.strBytes.size();
+        for (uint64_t k = 0; k < step.nValue; ++k)
+        {
+            char szNumber[24];
+            snprintf(szNumber, sizeof szNumber, "%07llu", static_cast<unsigned long long>(k));
+            strBlock += step.strBytes;
+            strBlock.replace(strBlock.size() - nLen, 7, szNumber, 7);
+            strBlock += '\n';
+            if (strBlock.size() >= 65536)
+            {
+                if (!WriteOut(strBlock))
+                    return false;
+                strBlock.clear();
+            }
+        }
+        return WriteOut(strBlock);
+    }
     }
     return true;
 }

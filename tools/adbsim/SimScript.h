@@ -51,7 +51,9 @@ private:
         StepHolder,
         StepEchoStdin,
         StepPoke,
-        StepWorldLog
+        StepWorldLog,
+        StepLines,
+        StepWaitFile
     };
     struct Step
     {
