@@ -1035,6 +1035,7 @@ TEST(CrashReportDialog, ThrowInAWindowHandlerIsReportedAtTheThrowingCall)
     CProbe probe("handlerthrow");
     CParsedReport r;
     ASSERT_TRUE(ShowsReport(probe, &r));
+    RecordProperty("report", probe.ReportText());   // for --gtest_output=xml
     EXPECT_EQ(r.nAppThread, r.nCrashThread);
     EXPECT_EQ(0xE06D7363u, r.nCode);
     EXPECT_TRUE(NamesThePublishedCall(probe, r.nAddress));
@@ -1045,6 +1046,7 @@ TEST(CrashReportDialog, ThrowInOnProcessOutputIsReportedAtTheThrowingCall)
     CProbe probe("outputthrow");
     CParsedReport r;
     ASSERT_TRUE(ShowsReport(probe, &r));
+    RecordProperty("report", probe.ReportText());   // for --gtest_output=xml
     EXPECT_NE(r.nAppThread, r.nCrashThread);
     EXPECT_EQ(r.nCrashThread, ::GetWindowThreadProcessId(probe.m_hDlg, nullptr));
     EXPECT_EQ(0xE06D7363u, r.nCode);
