@@ -14,12 +14,12 @@
 //   uncaught      the same in InitInstance, where nothing catches it
 //   rethrow       an exception thrown and caught on a second thread, raised
 //                 again with std::rethrow_exception in the window's handler
-// A window mode publishes, as properties of its main window, the function
-// that throws ("KbThrowFunction", when it is the probe's own) and the
-// function its report should name a call to ("KbThrowCall").
 //   print         writes a line to its output and ends (the child of
 //                 outputthrow)
-// Any other mode ends at once with exit code 2.
+// Any other mode ends at once with exit code 2. A window mode publishes, as
+// properties of its main window, the function that throws
+// ("KbThrowFunction", when it is the probe's own) and the function its
+// report should name a call to ("KbThrowCall").
 #include <windows.h>
 
 #include <cstdint>
