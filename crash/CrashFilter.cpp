@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <cxxabi.h>
 #include <exception>
 #include <unwind.h>
 
 #include "crash/CrashDlg.h"
 #include "crash/CrashReport.h"
+#include "crash/ThrowSite.h"
 #include "framework/WinApp.h"
 
 namespace {
@@ -31,31 +31,29 @@ void DisableThreadWindows()
     ::EnumThreadWindows(::GetCurrentThreadId(), DisableWindow, 0);
 }
 
-// Where a C++ exception that nothing catches was thrown: the call to
-// __cxa_throw (or __cxa_rethrow) in the function that threw, found by
-// walking the stack with the unwind tables from the terminate handler up.
-// Failing that (the exception was caught and ended in std::terminate, as the
-// window procedure does with one that would unwind through the system's
-// code, or a noexcept function let one out), the call to std::terminate.
-struct CThrowSite {
-    uintptr_t nThrowCaller = 0;       // return address into the thrower
-    uintptr_t nTerminateCaller = 0;   // return address into terminate's caller
-    uintptr_t nCallee = 0;            // the function the next frame called
-};
-
-_Unwind_Reason_Code FindThrowSite(_Unwind_Context* pContext, void* pArg)
+// The return address after a call of std::terminate, found by walking the
+// stack with the unwind tables from the terminate handler up: where an
+// exception whose throw was not noted (std::rethrow_exception raises one
+// without the throw entry) was caught and ended, as the window procedure
+// does with one that would unwind through the system's code. Each frame's
+// address is checked for a direct call of std::terminate just before it:
+// the 64-bit unwinder gives a frame's return address with the region of
+// the frame it returns from, the 32-bit one with the region it returns to.
+_Unwind_Reason_Code FindTerminateCall(_Unwind_Context* pContext, void* pArg)
 {
-    CThrowSite* pSite = static_cast<CThrowSite*>(pArg);
     const uintptr_t nIp = _Unwind_GetIP(pContext);
-    if (pSite->nCallee == reinterpret_cast<uintptr_t>(&__cxxabiv1::__cxa_throw)
-        || pSite->nCallee == reinterpret_cast<uintptr_t>(&__cxxabiv1::__cxa_rethrow)) {
-        pSite->nThrowCaller = nIp;
-        return _URC_NORMAL_STOP;
+    if (!nIp)
+        return _URC_END_OF_STACK;
+    unsigned char code[5];
+    if (CCrashReport::ReadMemory(nIp - sizeof code, code, sizeof code) && code[0] == 0xE8) {
+        int32_t nDisplacement;
+        memcpy(&nDisplacement, code + 1, sizeof nDisplacement);
+        if (nIp + uintptr_t(intptr_t(nDisplacement)) == reinterpret_cast<uintptr_t>(&std::terminate)) {
+            *static_cast<uintptr_t*>(pArg) = nIp;
+            return _URC_NORMAL_STOP;
+        }
     }
-    if (pSite->nCallee == reinterpret_cast<uintptr_t>(&std::terminate) && !pSite->nTerminateCaller)
-        pSite->nTerminateCaller = nIp;
-    pSite->nCallee = _Unwind_GetRegionStart(pContext);
-    return nIp ? _URC_NO_REASON : _URC_END_OF_STACK;
+    return _URC_NO_REASON;
 }
 
 // The address of the call instruction that returns to nReturn when it is a
@@ -78,20 +76,16 @@ uintptr_t CallBefore(uintptr_t nReturn)
     void* volatile pFrame = __builtin_frame_address(0);
     (void)pFrame;
     ::RtlCaptureContext(&ctx);
-    CThrowSite site;
-    _Unwind_Backtrace(FindThrowSite, &site);
-    uintptr_t nAddress;
-    if (site.nThrowCaller)
-        nAddress = CallBefore(site.nThrowCaller);
-    else if (site.nTerminateCaller)
-        nAddress = CallBefore(site.nTerminateCaller);
+    // The call that threw, wherever the exception was caught and ended;
+    // failing that, the call to std::terminate.
+    uintptr_t nReturn = CThrowSite::OfCurrentException();
+    if (!nReturn)
+        _Unwind_Backtrace(FindTerminateCall, &nReturn);
 #ifdef _WIN64
-    else
-        nAddress = ctx.Rip;
+    const uintptr_t nAddress = nReturn ? CallBefore(nReturn) : uintptr_t(ctx.Rip);
     ctx.Rip = nAddress;
 #else
-    else
-        nAddress = ctx.Eip;
+    const uintptr_t nAddress = nReturn ? CallBefore(nReturn) : uintptr_t(ctx.Eip);
     ctx.Eip = nAddress;
 #endif
     EXCEPTION_RECORD rec = {};
@@ -104,6 +98,14 @@ uintptr_t CallBefore(uintptr_t nReturn)
 }
 }
 
+bool IsRuntimeThrow(const EXCEPTION_RECORD* pRecord)
+{
+    if (!pRecord || (pRecord->ExceptionFlags & EXCEPTION_NONCONTINUABLE))
+        return false;
+    const DWORD nCode = pRecord->ExceptionCode;
+    return nCode == kGccThrow || nCode == kGccThrow + 0x01000000 || nCode == kGccThrow + 0x02000000;
+}
+
 void InstallCrashFilter()
 {
     ::SetUnhandledExceptionFilter(CrashFilter);
@@ -112,6 +114,14 @@ void InstallCrashFilter()
 
 LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pExceptionInfo)
 {
+    // On 64-bit a C++ throw first raises a system exception of the
+    // runtime's own (0x20474343, "GCC" and a kind), which on Windows reaches
+    // this filter when no frame has a handler. The runtime's start-up
+    // filter, which this one replaces, lets it go on: the throw entry then
+    // calls std::terminate, whose handler reports the exception at the call
+    // that threw it.
+    if (pExceptionInfo && IsRuntimeThrow(pExceptionInfo->ExceptionRecord))
+        return EXCEPTION_CONTINUE_EXECUTION;
     const DWORD nThread = ::GetCurrentThreadId();
     const LONG nOwner = ::InterlockedCompareExchange(&s_nReportingThread, LONG(nThread), 0);
     if (nOwner == LONG(nThread)) {

@@ -9,11 +9,23 @@
 //   throw         an allocation failure in that handler, caught by nothing
 //   pretranslate  the same in the main window's PreTranslateMessage
 //   readerthrow   the same in OnProcessStart, on a command's reader thread
-// Any other mode ends at once with exit code 2.
+//   handlerthrow  a throw of the probe's own in the main window's handler
+//   outputthrow   the same in OnProcessOutput, on a command's reader thread
+//   uncaught      the same in InitInstance, where nothing catches it
+//   rethrow       an exception thrown and caught on a second thread, raised
+//                 again with std::rethrow_exception in the window's handler
+//   print         writes a line to its output and ends (the child of
+//                 outputthrow)
+// Any other mode ends at once with exit code 2. A window mode publishes, as
+// properties of its main window, the function that throws
+// ("KbThrowFunction", when it is the probe's own) and the function its
+// report should name a call to ("KbThrowCall").
 #include <windows.h>
 
 #include <cstdint>
 #include <cstring>
+#include <cxxabi.h>
+#include <exception>
 
 #include "app/MainWnd.h"
 #include "crash/CrashFilter.h"
@@ -128,6 +140,47 @@ void AllocateTheImpossible()
     s_pHuge = ::operator new(s_nHuge);
 }
 
+struct CProbeError {
+    int m_nCode;
+};
+
+// One thrower per place, so that each report can be checked against the
+// function that should be named. The code is read from a volatile so that
+// no caller can fold the throw into itself.
+volatile int s_nErrorCode = 0x7E57;
+
+[[noreturn]] __attribute__((noinline, noipa)) void ThrowInHandler()
+{
+    throw CProbeError{s_nErrorCode};
+}
+
+[[noreturn]] __attribute__((noinline, noipa)) void ThrowInOutput()
+{
+    throw CProbeError{s_nErrorCode + 1};
+}
+
+[[noreturn]] __attribute__((noinline, noipa)) void ThrowUncaught()
+{
+    throw CProbeError{s_nErrorCode + 2};
+}
+
+[[noreturn]] __attribute__((noinline, noipa)) void ThrowOnWorker()
+{
+    throw CProbeError{s_nErrorCode + 3};
+}
+
+std::exception_ptr s_pWorkerError;
+
+DWORD WINAPI CatchingThread(void*)
+{
+    try {
+        ThrowOnWorker();
+    } catch (...) {
+        s_pWorkerError = std::current_exception();
+    }
+    return 0;
+}
+
 const UINT UM_PROBE = WM_APP + 0x40;
 
 class CProbeMainWnd : public CMainWnd {
@@ -142,7 +195,16 @@ public:
     void OnProcessStart(CProcessRunner* pRunner) override
     {
         CMainWnd::OnProcessStart(pRunner);
-        AllocateTheImpossible();
+        if (strcmp(s_pszMode, "readerthrow") == 0)
+            AllocateTheImpossible();
+    }
+
+    int OnProcessOutput(CProcessRunner* pRunner) override
+    {
+        const int n = CMainWnd::OnProcessOutput(pRunner);
+        if (strcmp(s_pszMode, "outputthrow") == 0)
+            ThrowInOutput();
+        return n;
     }
 
 protected:
@@ -153,6 +215,10 @@ protected:
                 NullWrite();
             else if (strcmp(s_pszMode, "throw") == 0)
                 AllocateTheImpossible();
+            else if (strcmp(s_pszMode, "handlerthrow") == 0)
+                ThrowInHandler();
+            else if (strcmp(s_pszMode, "rethrow") == 0)
+                std::rethrow_exception(s_pWorkerError);
             return 0;
         }
         return CMainWnd::WindowProc(nMsg, wParam, lParam);
@@ -161,7 +227,8 @@ protected:
 
 bool IsWindowMode()
 {
-    for (const char* p : { "window", "throw", "pretranslate", "readerthrow" }) {
+    for (const char* p : { "window", "throw", "pretranslate", "readerthrow", "handlerthrow", "outputthrow",
+                           "uncaught", "rethrow" }) {
         if (strcmp(s_pszMode, p) == 0)
             return true;
     }
@@ -181,20 +248,36 @@ public:
             m_pProbeWnd->SetWindowText("Kestrelbox probe");
             m_pProbeWnd->ShowWindow(SW_SHOW);
             ::SetForegroundWindow(m_pProbeWnd->m_hWnd);
-            if (strcmp(s_pszMode, "readerthrow") == 0) {
-                // A child that ends at once: this program in a mode it does not know.
+            Publish();
+            if (strcmp(s_pszMode, "uncaught") == 0)
+                ThrowUncaught();
+            if (strcmp(s_pszMode, "rethrow") == 0) {
+                HANDLE hThread = ::CreateThread(nullptr, 0, CatchingThread, nullptr, 0, nullptr);
+                if (!hThread || ::WaitForSingleObject(hThread, INFINITE) != WAIT_OBJECT_0 || !s_pWorkerError)
+                    ::ExitProcess(9);
+                ::CloseHandle(hThread);
+            }
+            if (strcmp(s_pszMode, "readerthrow") == 0 || strcmp(s_pszMode, "outputthrow") == 0) {
+                // A child: this program, ending at once in a mode it does not
+                // know, or writing a line first.
                 char szPath[MAX_PATH];
                 DWORD n = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
                 if (n == 0 || n >= MAX_PATH)
                     ::ExitProcess(7);
                 CString strCommand;
-                strCommand.Format("\"%s\" none", szPath);
+                strCommand.Format("\"%s\" %s", szPath, s_pszMode[0] == 'o' ? "print" : "none");
                 if (!m_pProbeWnd->m_interp.m_cmdRunner.Start(strCommand))
                     ::ExitProcess(8);
             } else {
                 m_pProbeWnd->PostMessage(UM_PROBE);
             }
             return TRUE;
+        }
+        if (strcmp(s_pszMode, "print") == 0) {
+            static const char s_szLine[] = "probe output\r\n";
+            DWORD nWritten = 0;
+            ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), s_szLine, sizeof s_szLine - 1, &nWritten, nullptr);
+            ::ExitProcess(0);
         }
         if (strcmp(s_pszMode, "main") == 0) {
             NullWrite();
@@ -209,6 +292,23 @@ public:
             return TRUE;   // the main thread goes on pumping messages
         }
         ::ExitProcess(2);
+    }
+
+    // The properties the tests read the expected throw site from.
+    void Publish()
+    {
+        void* pFunction = nullptr;
+        void* pCall = reinterpret_cast<void*>(&__cxxabiv1::__cxa_throw);   // the throw entry the link routes to
+        if (strcmp(s_pszMode, "handlerthrow") == 0)
+            pFunction = reinterpret_cast<void*>(&ThrowInHandler);
+        else if (strcmp(s_pszMode, "outputthrow") == 0)
+            pFunction = reinterpret_cast<void*>(&ThrowInOutput);
+        else if (strcmp(s_pszMode, "uncaught") == 0)
+            pFunction = reinterpret_cast<void*>(&ThrowUncaught);
+        else if (strcmp(s_pszMode, "rethrow") == 0)
+            pCall = reinterpret_cast<void*>(&std::terminate);   // a throw this thread never saw
+        ::SetPropA(m_pProbeWnd->m_hWnd, "KbThrowFunction", pFunction);
+        ::SetPropA(m_pProbeWnd->m_hWnd, "KbThrowCall", pCall);
     }
 
     CProbeMainWnd* m_pProbeWnd = nullptr;

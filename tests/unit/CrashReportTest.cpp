@@ -936,6 +936,37 @@ HWND ProbeMainWindow(const CProbe& probe)
     return search.hFound;
 }
 
+// An address the probe published as a property of its main window, or 0.
+CrashWord ProbeProperty(const CProbe& probe, const char* pszName)
+{
+    HWND hMain = ProbeMainWindow(probe);
+    return hMain ? CrashWord(::GetPropA(hMain, pszName)) : 0;
+}
+
+// The report's address is a direct call (E8 and a 32-bit displacement) of
+// the function the probe published as "KbThrowCall" and, when the probe
+// published the thrower ("KbThrowFunction", a few instructions long), a
+// call inside it.
+::testing::AssertionResult NamesThePublishedCall(const CProbe& probe, CrashWord nAddress)
+{
+    const CrashWord nCall = ProbeProperty(probe, "KbThrowCall");
+    const CrashWord nFunction = ProbeProperty(probe, "KbThrowFunction");
+    if (!nCall)
+        return ::testing::AssertionFailure() << "the probe published no call";
+    unsigned char code[5] = {};
+    if (!probe.Read(nAddress, code, sizeof code) || code[0] != 0xE8)
+        return ::testing::AssertionFailure() << "no direct call at " << Hex(nAddress);
+    int32_t nDisplacement;
+    memcpy(&nDisplacement, code + 1, sizeof nDisplacement);
+    const CrashWord nTarget = nAddress + 5 + CrashWord(intptr_t(nDisplacement));
+    if (nTarget != nCall)
+        return ::testing::AssertionFailure() << "the call at " << Hex(nAddress) << " goes to " << Hex(nTarget)
+                                             << ", not to " << Hex(nCall);
+    if (nFunction && (nAddress < nFunction || nAddress - nFunction >= 64))
+        return ::testing::AssertionFailure() << Hex(nAddress) << " is not in the thrower at " << Hex(nFunction);
+    return ::testing::AssertionSuccess();
+}
+
 }
 
 TEST(CrashReportDialog, FaultInAWindowHandlerDisablesTheMainWindowBehindTheReport)
@@ -964,11 +995,9 @@ TEST(CrashReportDialog, UncaughtExceptionInAWindowHandlerEndsInTheReport)
     CrashWord nBase = 0, nEnd = 0;
     ASSERT_TRUE(probe.ImageRange(&nBase, &nEnd));
     EXPECT_TRUE(r.nAddress >= nBase && r.nAddress < nEnd) << Hex(r.nAddress);
-    // The address is the call that threw (a direct call, E8 and a 32-bit
-    // displacement), not a place in the report's own code.
-    unsigned char code[5] = {};
-    ASSERT_TRUE(probe.Read(r.nAddress, code, sizeof code));
-    EXPECT_EQ(0xE8, code[0]) << Hex(r.nAddress);
+    // The address is the runtime's call that threw bad_alloc, not the
+    // dispatcher that caught it nor a place in the report's own code.
+    EXPECT_TRUE(NamesThePublishedCall(probe, r.nAddress));
     EXPECT_FALSE(r.scan.empty()) << "the stack still shows where the program was";
     HWND hMain = ProbeMainWindow(probe);
     ASSERT_NE(nullptr, hMain);
@@ -998,4 +1027,54 @@ TEST(CrashReportDialog, UncaughtExceptionOnAReaderThreadEndsInTheReport)
     EXPECT_NE(r.nAppThread, r.nCrashThread);
     EXPECT_EQ(r.nCrashThread, ::GetWindowThreadProcessId(probe.m_hDlg, nullptr));
     EXPECT_EQ(0xE06D7363u, r.nCode);
+    EXPECT_TRUE(NamesThePublishedCall(probe, r.nAddress));
+}
+
+TEST(CrashReportDialog, ThrowInAWindowHandlerIsReportedAtTheThrowingCall)
+{
+    CProbe probe("handlerthrow");
+    CParsedReport r;
+    ASSERT_TRUE(ShowsReport(probe, &r));
+    RecordProperty("report", probe.ReportText());   // for --gtest_output=xml
+    EXPECT_EQ(r.nAppThread, r.nCrashThread);
+    EXPECT_EQ(0xE06D7363u, r.nCode);
+    EXPECT_TRUE(NamesThePublishedCall(probe, r.nAddress));
+}
+
+TEST(CrashReportDialog, ThrowInOnProcessOutputIsReportedAtTheThrowingCall)
+{
+    CProbe probe("outputthrow");
+    CParsedReport r;
+    ASSERT_TRUE(ShowsReport(probe, &r));
+    RecordProperty("report", probe.ReportText());   // for --gtest_output=xml
+    EXPECT_NE(r.nAppThread, r.nCrashThread);
+    EXPECT_EQ(r.nCrashThread, ::GetWindowThreadProcessId(probe.m_hDlg, nullptr));
+    EXPECT_EQ(0xE06D7363u, r.nCode);
+    EXPECT_TRUE(NamesThePublishedCall(probe, r.nAddress));
+}
+
+// Nothing catches it: on 64-bit the runtime's own system exception reaches
+// the top-level filter first, which must let the throw go on to the report.
+TEST(CrashReportDialog, ThrowThatNothingCatchesIsReportedAtTheThrowingCall)
+{
+    CProbe probe("uncaught");
+    CParsedReport r;
+    ASSERT_TRUE(ShowsReport(probe, &r));
+    EXPECT_EQ(r.nAppThread, r.nCrashThread);
+    EXPECT_EQ(0xE06D7363u, r.nCode);
+    EXPECT_TRUE(NamesThePublishedCall(probe, r.nAddress));
+    ASSERT_TRUE(::PostMessageA(probe.Item(IDOK), BM_CLICK, 0, 0));
+    EXPECT_EQ(3u, probe.WaitForExit());
+}
+
+// Thrown on a thread that ended long before: the report can name only the
+// call to std::terminate in the dispatcher that caught it.
+TEST(CrashReportDialog, ExceptionRaisedAgainFromAnotherThreadIsReportedWhereItEnded)
+{
+    CProbe probe("rethrow");
+    CParsedReport r;
+    ASSERT_TRUE(ShowsReport(probe, &r));
+    EXPECT_EQ(r.nAppThread, r.nCrashThread);
+    EXPECT_EQ(0xE06D7363u, r.nCode);
+    EXPECT_TRUE(NamesThePublishedCall(probe, r.nAddress));
 }
