@@ -119,12 +119,12 @@ TEST_F(BatchOfCommands, AfterAClickOnClearOrPasteTypingGoesIntoTheText)
     ASSERT_TRUE(WaitEditText(hDlg, "")) << "Clear left: " << EditText(hDlg);
     Kb().Type("pm");
     ASSERT_TRUE(WaitEditText(hDlg, "pm")) << EditText(hDlg);
-    // The caret is put back at the end of the text, wherever it was.
+    // The paste goes in at the caret, and the caret stays just after it.
     Kb().Press(VK_HOME);
     clickButton(103);
     ASSERT_TRUE(WaitEditText(hDlg, strClip + "pm")) << EditText(hDlg);
     Kb().Type("o");
-    EXPECT_TRUE(WaitEditText(hDlg, strClip + "pmo")) << EditText(hDlg);
+    EXPECT_TRUE(WaitEditText(hDlg, strClip + "opm")) << EditText(hDlg);
     Kb().Press(VK_ESCAPE);
     ASSERT_TRUE(WaitClosed(hDlg));
 
