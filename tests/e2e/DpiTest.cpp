@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "KestrelboxSession.h"
@@ -76,6 +77,11 @@ struct CLook {
     int nRowPitch = 0;      // pixels from one line's capitals to the next line's
     int nBarHeight = 0;     // ink height of "|"
     int nCapHeight = 0;     // ink height of "H"
+    // The Find dialog: its client width, its combo box's drop-down list and
+    // a radio button's height.
+    int nFindWidth = 0;
+    int nDropHeight = 0;
+    int nRadioHeight = 0;
 };
 
 const char kBars[] = "||||||||||||";
@@ -244,6 +250,23 @@ protected:
                long(rcPanel.bottom - rcPanel.top), nLamp, nBottom - nTop + 1, edit.Height());
         CKestrelboxSession::Screenshot(("dpi-" + std::to_string(nDpi)).c_str());
         kb.Press(VK_ESCAPE);
+
+        // The Find dialog: the dialog manager scales its template's font,
+        // controls, drop-down list and radio buttons with the resolution.
+        kb.Chord({ VK_CONTROL }, 'F');
+        HWND hDlg = kb.WaitForWindow("Find", 5000);
+        ASSERT_NE(hDlg, nullptr) << nDpi << " dpi: no Find dialog";
+        HWND hCombo = ::GetDlgItem(hDlg, 101);
+        RECT rc = {};
+        ::GetClientRect(hDlg, &rc);
+        look.nFindWidth = rc.right;
+        ::SendMessageA(hCombo, CB_GETDROPPEDCONTROLRECT, 0, LPARAM(&rc));
+        look.nDropHeight = rc.bottom - rc.top;
+        ::GetWindowRect(::GetDlgItem(hDlg, 112), &rc);
+        look.nRadioHeight = rc.bottom - rc.top;
+        CKestrelboxSession::Screenshot(("dpi-" + std::to_string(nDpi) + "-find").c_str());
+        printf("[ %u dpi ] Find dialog %d wide, drop-down %d, radio button %d\n", nDpi, look.nFindWidth,
+               look.nDropHeight, look.nRadioHeight);
         kb.Kill();
     }
 };
@@ -263,6 +286,11 @@ TEST_F(ScreenDpi, GlyphsCellsStripAndLampScaleFrom96To192Dpi)
         EXPECT_LE(std::abs(look.nCapHeight - Scale(base.nCapHeight, dpi)), 1) << dpi << " dpi";
         EXPECT_LE(std::abs(look.nColumnPitch - Scale(base.nColumnPitch, dpi)), 1) << dpi << " dpi";
         EXPECT_LE(std::abs(look.nRowPitch - Scale(base.nRowPitch, dpi)), 1) << dpi << " dpi";
+        // Dialog units follow the font, whose sizes hint to whole pixels.
+        for (auto pair : { std::make_pair(look.nFindWidth, base.nFindWidth),
+                           std::make_pair(look.nDropHeight, base.nDropHeight),
+                           std::make_pair(look.nRadioHeight, base.nRadioHeight) })
+            EXPECT_NEAR(pair.first, Scale(pair.second, dpi), Scale(pair.second, dpi) / 8 + 1) << dpi << " dpi";
     }
 }
 

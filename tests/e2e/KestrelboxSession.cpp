@@ -305,27 +305,24 @@ RECT CKestrelboxSession::TextArea() const
     ::MapWindowPoints(m_hView, nullptr, reinterpret_cast<POINT*>(&rc), 2);
     // Up to the scroll bars as the program placed them: their width is the
     // program's, at its resolution, not this test program's.
-    struct CBars {
-        RECT rc;
-    } bars = { rc };
-    ::EnumChildWindows(
-        m_hView,
-        [](HWND h, LPARAM l) -> BOOL {
-            char szClass[32] = {};
-            ::GetClassNameA(h, szClass, sizeof(szClass));
-            LONG style = ::GetWindowLongA(h, GWL_STYLE);
-            RECT r;
-            if (lstrcmpiA(szClass, "ScrollBar") != 0 || (style & SBS_SIZEBOX) || !::GetWindowRect(h, &r))
-                return TRUE;
-            RECT& text = reinterpret_cast<CBars*>(l)->rc;
-            if (style & SBS_VERT)
-                text.right = std::min(text.right, r.left);
-            else
-                text.bottom = std::min(text.bottom, r.top);
-            return TRUE;
-        },
-        LPARAM(&bars));
-    return bars.rc;
+    ::EnumChildWindows(m_hView, ClipToScrollBar, LPARAM(&rc));
+    return rc;
+}
+
+BOOL CALLBACK CKestrelboxSession::ClipToScrollBar(HWND hWnd, LPARAM lParam)
+{
+    char szClass[32] = {};
+    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+    const LONG style = ::GetWindowLongA(hWnd, GWL_STYLE);
+    RECT rcBar;
+    if (lstrcmpiA(szClass, "ScrollBar") != 0 || (style & SBS_SIZEBOX) || !::GetWindowRect(hWnd, &rcBar))
+        return TRUE;
+    RECT& text = *reinterpret_cast<RECT*>(lParam);
+    if (style & SBS_VERT)
+        text.right = std::min(text.right, rcBar.left);
+    else
+        text.bottom = std::min(text.bottom, rcBar.top);
+    return TRUE;
 }
 
 SIZE CKestrelboxSession::Cell() const

@@ -115,6 +115,9 @@ public:
 
 private:
     bool FindWindows(DWORD dwMs);
+    // Narrows the text area (lParam, a RECT) to the left of and above a
+    // scroll bar of the view.
+    static BOOL CALLBACK ClipToScrollBar(HWND hWnd, LPARAM lParam);
 
     PROCESS_INFORMATION m_pi = {};
     std::string m_strWorkDir;
