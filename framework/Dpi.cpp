@@ -20,11 +20,16 @@ namespace Dpi {
 
 UINT System()
 {
-    HDC hdc = ::GetDC(nullptr);
-    int n = hdc ? ::GetDeviceCaps(hdc, LOGPIXELSY) : 0;
-    if (hdc)
-        ::ReleaseDC(nullptr, hdc);
-    return n > 0 ? UINT(n) : kBase;
+    // Fixed for the life of a process (a new one takes effect at the next
+    // sign-in); painting asks for it with every line.
+    static const UINT s_nDpi = [] {
+        HDC hdc = ::GetDC(nullptr);
+        int n = hdc ? ::GetDeviceCaps(hdc, LOGPIXELSY) : 0;
+        if (hdc)
+            ::ReleaseDC(nullptr, hdc);
+        return n > 0 ? UINT(n) : kBase;
+    }();
+    return s_nDpi;
 }
 
 UINT ForWindow(HWND hWnd)
