@@ -181,14 +181,28 @@ SIZE CTextGridWnd::GetCharCell(HWND hWnd)
 
 SIZE CTextGridWnd::GetGridCell(HWND hWnd, UINT nDpi)
 {
-    // The system font is drawn for the system's resolution and does not
-    // grow in proportion above it (Windows and Wine both take a larger
-    // bitmap face at 120 dpi and keep it beyond), so it is measured only
-    // where it is the 96-dpi face; elsewhere that face's cell (average
-    // width 7 + 1, height 16 - 2) stands for it.
     SIZE cell = { 8, 14 };
-    if (Dpi::System() == Dpi::kBase)
+    const UINT nSystem = Dpi::System();
+    if (nSystem == Dpi::kBase) {
         cell = GetCharCell(hWnd);
+    } else {
+        // The system font is made for the system's resolution, and its
+        // width does not grow with it: the cell is that of the same font
+        // asked for at 96 dpi (its height scaled back, its width as it is).
+        LOGFONTA lf;
+        if (::GetObjectA(::GetStockObject(SYSTEM_FONT), sizeof(lf), &lf) == sizeof(lf)) {
+            lf.lfHeight = ::MulDiv(lf.lfHeight, int(Dpi::kBase), int(nSystem));
+            CFont font;
+            font.CreateFontIndirect(&lf);
+            CClientDC dc(nullptr);
+            CSelectObject sel(dc, font.m_hObject);
+            TEXTMETRICA tm;
+            if (font.m_hObject && dc.GetTextMetrics(&tm) && tm.tmAveCharWidth > 0 && tm.tmHeight > 2) {
+                cell.cx = tm.tmAveCharWidth + 1;
+                cell.cy = tm.tmHeight - 2;
+            }
+        }
+    }
     if (nDpi != Dpi::kBase) {
         cell.cx = Dpi::Scale(cell.cx, nDpi);
         cell.cy = Dpi::Scale(cell.cy, nDpi);

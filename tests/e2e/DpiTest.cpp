@@ -228,8 +228,9 @@ protected:
                         nBottom = yy;
                         break;
                     }
-            return nTop >= 0;
-        }, 5000)) << nDpi << " dpi: the typed text did not show";
+            // Until the letters are all drawn: the edit paints after its text.
+            return nTop >= 0 && nBottom - nTop + 1 >= Scale(12, nDpi) * 8 / 10;
+        }, 5000)) << nDpi << " dpi: the typed text did not show whole";
         EXPECT_GT(nTop, 1) << nDpi << " dpi: the text touches the top border";
         EXPECT_LT(nBottom, edit.Height() - 2) << nDpi << " dpi: the text touches the bottom border";
         // "(" reaches from above the capitals to below the line: nearly the
