@@ -1,13 +1,18 @@
 #include "app/CommandPanel.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/MainWnd.h"
 #include "app/WindowIds.h"
+#include "framework/Dpi.h"
 
 namespace {
+// At 96 dpi; every other resolution scales them.
 const int kLampSize = 16;
 const int kTop = 6;
+const int kPromptTop = 7;
+const int kSunkenLine = 2;
 }
 
 CCommandPanel::~CCommandPanel() = default;
@@ -15,9 +20,7 @@ CCommandPanel::~CCommandPanel() = default;
 void CCommandPanel::SetCommandFont(const char* pszFace, int nPoints, bool bItalic)
 {
     LOGFONTA lf = {};
-    HDC hdc = ::GetDC(nullptr);
-    lf.lfHeight = -MulDiv(nPoints, ::GetDeviceCaps(hdc, LOGPIXELSY), 72);
-    ::ReleaseDC(nullptr, hdc);
+    lf.lfHeight = Dpi::FontHeight(nPoints, GetDpi());
     lf.lfWeight = FW_NORMAL;
     lf.lfItalic = bItalic ? 1 : 0;
     lf.lfCharSet = DEFAULT_CHARSET;
@@ -26,14 +29,78 @@ void CCommandPanel::SetCommandFont(const char* pszFace, int nPoints, bool bItali
     m_font.CreateFontIndirect(&lf);
     if (m_edit.m_hWnd)
         m_edit.SetFont(m_font.m_hObject, FALSE);
-    // The point size counts as pixels here: 20 pixels for 9 points.
-    m_nEditHeight = 2 * nPoints + 2;
+    m_nPoints = nPoints;
+    m_nEditHeight = EditHeightAt(GetDpi());
+}
+
+UINT CCommandPanel::GetDpi() const
+{
+    return m_nDpi ? m_nDpi : Dpi::System();
+}
+
+int CCommandPanel::EditHeightAt(UINT nDpi) const
+{
+    // The point size counts as pixels at 96 dpi: 20 pixels for 9 points.
+    int n = Dpi::Scale(2 * m_nPoints + 2, nDpi);
+    // Never lower than the font's line inside the border (one pixel each
+    // side) with a pixel above and below it: a face taller than its points
+    // is not clipped.
+    LOGFONTA lf;
+    if (m_font.m_hObject && ::GetObjectA(m_font.m_hObject, sizeof(lf), &lf) == sizeof(lf)) {
+        lf.lfHeight = Dpi::FontHeight(m_nPoints, nDpi);
+        CFont font;
+        font.CreateFontIndirect(&lf);
+        CClientDC dc(nullptr);
+        CSelectObject sel(dc, font.m_hObject);
+        TEXTMETRICA tm;
+        if (font.m_hObject && dc.GetTextMetrics(&tm))
+            n = std::max(n, int(tm.tmHeight) + 4);
+    }
+    return n;
+}
+
+int CCommandPanel::StripHeight() const
+{
+    return m_nEditHeight + Dpi::Scale(kTop, GetDpi());
+}
+
+int CCommandPanel::StripHeightAt(UINT nDpi) const
+{
+    return EditHeightAt(nDpi) + Dpi::Scale(kTop, nDpi);
+}
+
+void CCommandPanel::SetDpi(UINT nDpi)
+{
+    m_nDpi = nDpi;
+    LOGFONTA lf;
+    if (m_font.m_hObject && ::GetObjectA(m_font.m_hObject, sizeof(lf), &lf) == sizeof(lf))
+        SetCommandFont(lf.lfFaceName, m_nPoints, lf.lfItalic != 0);
+    m_lamp.SetSize(Dpi::Scale(kLampSize, nDpi));
+    if (m_hWnd) {
+        RECT rc;
+        GetClientRect(&rc);
+        OnSize(rc.right);
+        Invalidate(TRUE);
+    }
 }
 
 int CCommandPanel::GetPromptWidth() const
 {
     CMainWnd* pMain = dynamic_cast<CMainWnd*>(CWnd::FromHandle(GetParent()));
-    return pMain ? pMain->m_interp.GetPromptWidth(m_hWnd) : 0;
+    if (!pMain)
+        return 0;
+    // Measured in the system font, which is made for the system's
+    // resolution and does not scale; and never narrower than the prompt
+    // drawn in the command font, so that the widest prompt is not cut.
+    int n = ::MulDiv(pMain->m_interp.GetPromptWidth(m_hWnd), int(GetDpi()), int(Dpi::System()));
+    CClientDC dc(m_hWnd);
+    CSelectObject sel(dc, m_font.m_hObject);
+    for (CommandMode mode : { ModeAdb, ModeShell, ModePm }) {
+        RECT rc = {};
+        ::DrawTextA(dc, CCommandInterpreter::PromptOf(mode), -1, &rc, DT_CALCRECT | DT_SINGLELINE);
+        n = std::max(n, int(rc.right - rc.left));
+    }
+    return n;
 }
 
 const char* CCommandPanel::GetPrompt() const
@@ -45,6 +112,7 @@ const char* CCommandPanel::GetPrompt() const
 int CCommandPanel::OnCreate()
 {
     RECT rc = {};
+    m_lamp.SetSize(Dpi::Scale(kLampSize, GetDpi()));
     m_lamp.Create(nullptr, "", WS_CHILD | WS_VISIBLE, rc, this, IDC_LAMP);
     m_edit.Create(WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, rc, this, IDC_COMMAND_LINE);
     m_edit.SetFont(m_font.m_hObject, FALSE);
@@ -54,9 +122,10 @@ int CCommandPanel::OnCreate()
 
 void CCommandPanel::OnSize(int cx)
 {
-    int x = kLampSize + GetPromptWidth();
-    m_lamp.MoveWindow(0, kTop, kLampSize, kLampSize, TRUE);
-    m_edit.MoveWindow(x, kTop, cx - x, m_nEditHeight, TRUE);
+    const int s = m_lamp.Size(), top = Dpi::Scale(kTop, GetDpi());
+    int x = s + GetPromptWidth();
+    m_lamp.MoveWindow(0, top, s, s, TRUE);
+    m_edit.MoveWindow(x, top, cx - x, m_nEditHeight, TRUE);
 }
 
 BOOL CCommandPanel::OnEraseBkgnd(HDC hdc)
@@ -66,19 +135,13 @@ BOOL CCommandPanel::OnEraseBkgnd(HDC hdc)
     RECT rc;
     GetClientRect(&rc);
     dc.FillSolidRect(rc, ::GetSysColor(COLOR_BTNFACE));
-    {
-        CPen pen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNSHADOW));
-        CSelectObject sel(hdc, pen);
-        dc.MoveTo(rc.left, rc.top + 2);
-        dc.LineTo(rc.right, rc.top + 2);
-    }
-    {
-        CPen pen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNHIGHLIGHT));
-        CSelectObject sel(hdc, pen);
-        dc.MoveTo(rc.left, rc.top + 3);
-        dc.LineTo(rc.right, rc.top + 3);
-    }
-    RECT rcPrompt = { 0, rc.top + 7, kLampSize + GetPromptWidth(), rc.bottom };
+    // The sunken line: a shadow line over a highlight line, one pixel each
+    // per 96 dpi.
+    const UINT nDpi = GetDpi();
+    const int t = std::max(1, int(nDpi / Dpi::kBase)), y = rc.top + Dpi::Scale(kSunkenLine, nDpi);
+    dc.FillSolidRect(RECT{ rc.left, y, rc.right, y + t }, ::GetSysColor(COLOR_BTNSHADOW));
+    dc.FillSolidRect(RECT{ rc.left, y + t, rc.right, y + 2 * t }, ::GetSysColor(COLOR_BTNHIGHLIGHT));
+    RECT rcPrompt = { 0, rc.top + Dpi::Scale(kPromptTop, nDpi), m_lamp.Size() + GetPromptWidth(), rc.bottom };
     CSelectObject sel(hdc, m_font.m_hObject);
     COLORREF oldColor = dc.SetTextColor(0x404040);
     int oldMode = dc.SetBkMode(TRANSPARENT);

@@ -10,16 +10,30 @@ public:
     ~CCommandPanel() override;
 
     void SetCommandFont(const char* pszFace, int nPoints, bool bItalic);
+    // The window's resolution changed: the font, the command line's height,
+    // the lamp and the margins follow it. The command line keeps its text
+    // and caret.
+    void SetDpi(UINT nDpi);
+    // The strip's height: the command line's and the margin above it.
+    int StripHeight() const;
+    // The same at another resolution, for a layout planned before it.
+    int StripHeightAt(UINT nDpi) const;
 
     CFont m_font;
     int m_nEditHeight = 0;
     CLampWnd m_lamp;
     CCommandEdit m_edit;
+    // The resolution the strip is drawn at; 0 (the system's) until its
+    // owner tells it.
+    UINT m_nDpi = 0;
 
 protected:
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    int m_nPoints = 0;
+    UINT GetDpi() const;
+    int EditHeightAt(UINT nDpi) const;
     int OnCreate();
     void OnSize(int cx);
     BOOL OnEraseBkgnd(HDC hdc);

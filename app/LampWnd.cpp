@@ -1,5 +1,7 @@
 #include "app/LampWnd.h"
 
+#include <cstdlib>
+
 #include "app/Busy.h"
 #include "framework/Gdi.h"
 
@@ -29,6 +31,38 @@ void CLampWnd::FreeIcons()
     }
 }
 
+const int CLampWnd::s_sizes[5] = { 16, 20, 24, 32, 48 };
+
+int CLampWnd::NearestSize(int nPixels)
+{
+    int best = s_sizes[0];
+    for (int n : s_sizes) {
+        if (std::abs(n - nPixels) < std::abs(best - nPixels))
+            best = n;
+    }
+    return best;
+}
+
+void CLampWnd::SetSize(int nPixels)
+{
+    m_nSize = NearestSize(nPixels);
+    if (m_hWnd) {
+        LoadIcons();
+        Invalidate(TRUE);
+    }
+}
+
+void CLampWnd::LoadIcons()
+{
+    FreeIcons();
+    HINSTANCE hInst = ::GetModuleHandleA(nullptr);
+    const char* names[LAMP_COUNT] = { "REDLAMP", "GREENLAMP", "YELLOWLAMP" };
+    for (int i = 0; i < LAMP_COUNT; ++i) {
+        m_icons[i].hIcon = HICON(::LoadImageA(hInst, names[i], IMAGE_ICON, m_nSize, m_nSize, 0));
+        m_icons[i].nSize = m_nSize;
+    }
+}
+
 void CLampWnd::OnPaint()
 {
     CPaintDC dc(m_hWnd);
@@ -42,16 +76,10 @@ void CLampWnd::OnPaint()
 LRESULT CLampWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (nMsg) {
-    case WM_CREATE: {
+    case WM_CREATE:
         g_pLampWnd = this;
-        HINSTANCE hInst = ::GetModuleHandleA(nullptr);
-        const char* names[LAMP_COUNT] = { "REDLAMP", "GREENLAMP", "YELLOWLAMP" };
-        for (int i = 0; i < LAMP_COUNT; ++i) {
-            m_icons[i].hIcon = HICON(::LoadImageA(hInst, names[i], IMAGE_ICON, 16, 16, 0));
-            m_icons[i].nSize = 16;
-        }
+        LoadIcons();
         return 0;
-    }
     case WM_PAINT:
         OnPaint();
         return 0;

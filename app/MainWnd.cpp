@@ -1,11 +1,13 @@
 #include "app/MainWnd.h"
 
+#include <algorithm>
 #include <new>
 
 #include "app/Busy.h"
 #include "app/FileDrop.h"
 #include "app/Version.h"
 #include "app/WindowIds.h"
+#include "framework/Dpi.h"
 #include "settings/AppConfig.h"
 
 const char kBanner[] = KB_TITLE "  " KB_COPYRIGHT;
@@ -30,6 +32,25 @@ private:
     const CProcessRunner* m_pRunner;
 };
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
+
+const DWORD kMainStyle = WS_OVERLAPPEDWINDOW;
+const DWORD kMainExStyle = WS_EX_CLIENTEDGE;
+
+// A window snapped to a side or corner of the screen (Windows 10 and later).
+bool IsArranged(HWND hWnd)
+{
+    typedef BOOL(WINAPI * PFNISWINDOWARRANGED)(HWND);
+    static const PFNISWINDOWARRANGED pfn = reinterpret_cast<PFNISWINDOWARRANGED>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "IsWindowArranged")));
+    return pfn && pfn(hWnd);
+}
+
 // How long closing the window waits for a reader thread to deliver its
 // last event after its child has been killed.
 const DWORD kReaderWaitMs = 10000;
@@ -52,8 +73,8 @@ BOOL CMainWnd::CreateMain()
     const CPlacementSetting& place = g_config.m_settings.WindowPlacement;
     LPCSTR cls = RegisterWndClass(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS, ::LoadCursor(nullptr, IDC_ARROW),
                                   HBRUSH(::GetStockObject(NULL_BRUSH)), nullptr);
-    return CreateEx(WS_EX_CLIENTEDGE, cls, "", WS_OVERLAPPEDWINDOW, place.m_x, place.m_y, place.m_width,
-                    place.m_height, nullptr, nullptr);
+    return CreateEx(kMainExStyle, cls, "", kMainStyle, place.m_x, place.m_y, place.m_width, place.m_height, nullptr,
+                    nullptr);
 }
 
 int CMainWnd::OnCreate()
@@ -63,6 +84,9 @@ int CMainWnd::OnCreate()
     // A screen without its store would show nothing, and say nothing.
     if (!m_view.m_store.Resize(s.BufferMegabytes.m_value << 20))
         throw std::bad_alloc();
+    m_nDpi = Dpi::ForWindow(m_hWnd);
+    m_view.m_nDpi = m_nDpi;
+    m_panel.m_nDpi = m_nDpi;
     m_view.SetScreenFont(s.ScreenFont.m_face, s.ScreenFont.m_size);
     m_panel.SetCommandFont(s.CommandFont.m_face, s.CommandFont.m_size, s.CommandFont.m_italic);
     m_view.m_crBack = s.BackColor.m_value;
@@ -101,9 +125,82 @@ void CMainWnd::OnFirstShow()
 
 void CMainWnd::OnSize(int cx, int cy)
 {
-    int h = m_panel.m_nEditHeight + 6;
+    int h = m_panel.StripHeight();
     m_view.MoveWindow(0, 0, cx, cy - h, TRUE);
     m_panel.MoveWindow(0, cy - h, cx, h, TRUE);
+}
+
+bool CMainWnd::KeepsGridOnDpiChange() const
+{
+    return !::IsZoomed(m_hWnd) && !::IsIconic(m_hWnd) && !IsArranged(m_hWnd);
+}
+
+SIZE CMainWnd::GridClientSizeAt(UINT nDpi) const
+{
+    RECT rc;
+    m_view.GetClientRect(&rc);
+    const int cols = m_view.m_hBar.m_nPage, rows = m_view.m_vBar.m_nPage;
+    const int w = rc.right - m_view.ScrollBarWidth(), h = rc.bottom - m_view.ScrollBarHeight();
+    const SIZE cell = CTextGridWnd::GetGridCell(m_view.m_hWnd, nDpi);
+    // The pixels left over beside the last column and under the last row
+    // scale too, but stay less than a cell: the same grid, not one more.
+    auto rest = [&](int nLeft, int nCell) {
+        return std::min(std::max(0, ::MulDiv(std::max(0, nLeft), int(nDpi), int(m_nDpi))), nCell - 1);
+    };
+    SIZE size;
+    size.cx = cols * cell.cx + rest(w - cols * m_view.m_nCharWidth, cell.cx) + Dpi::Metric(SM_CXVSCROLL, nDpi);
+    size.cy = rows * cell.cy + rest(h - rows * m_view.m_nLineHeight, cell.cy) + Dpi::Metric(SM_CYHSCROLL, nDpi) +
+              m_panel.StripHeightAt(nDpi);
+    return size;
+}
+
+bool CMainWnd::OnGetDpiScaledSize(UINT nDpi, SIZE* pSize) const
+{
+    if (!nDpi || !pSize || !m_nDpi || !m_view.m_hWnd || !KeepsGridOnDpiChange())
+        return false;
+    SIZE client = GridClientSizeAt(nDpi);
+    RECT rc = { 0, 0, client.cx, client.cy };
+    Dpi::AdjustWindowRect(&rc, kMainStyle, kMainExStyle, nDpi);
+    pSize->cx = rc.right - rc.left;
+    pSize->cy = rc.bottom - rc.top;
+    return true;
+}
+
+void CMainWnd::OnDpiChanged(UINT nDpi, const RECT* prc)
+{
+    if (!nDpi || !prc || !m_view.m_hWnd || !m_panel.m_hWnd)
+        return;
+    const bool bKeep = KeepsGridOnDpiChange();
+    const SIZE client = bKeep ? GridClientSizeAt(nDpi) : SIZE{};
+    m_nDpi = nDpi;
+    m_view.SetDpi(nDpi);
+    m_panel.SetDpi(nDpi);
+    // The suggested rectangle puts the window where the system wants it on
+    // the new screen; taking it as it is keeps a window dragged across the
+    // edge of two screens from jumping back and forth.
+    ::SetWindowPos(m_hWnd, nullptr, prc->left, prc->top, prc->right - prc->left, prc->bottom - prc->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT rc;
+    GetClientRect(&rc);
+    if (bKeep && (rc.right != client.cx || rc.bottom != client.cy)) {
+        // The frame was not drawn at the new resolution (Windows 8.1, which
+        // scales no frame, or a change that the system itself did not make)
+        // or the suggestion was only scaled: the client area decides.
+        RECT rw;
+        GetWindowRect(&rw);
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, rw.right - rw.left + client.cx - rc.right,
+                       rw.bottom - rw.top + client.cy - rc.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        GetClientRect(&rc);
+    }
+    // A child whose size happens to stay gets no WM_SIZE of its own, yet its
+    // scroll bars and pages are counted in the new pixels.
+    OnSize(rc.right, rc.bottom);
+    for (CWnd* pChild : { static_cast<CWnd*>(&m_view), static_cast<CWnd*>(&m_panel) }) {
+        RECT rcChild;
+        pChild->GetClientRect(&rcChild);
+        pChild->SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(rcChild.right, rcChild.bottom));
+    }
+    InvalidateChildren();
 }
 
 bool CMainWnd::OnSysCommand(WPARAM nId)
@@ -233,12 +330,18 @@ LRESULT CMainWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_GETMINMAXINFO: {
         MINMAXINFO* p = reinterpret_cast<MINMAXINFO*>(lParam);
-        p->ptMinTrackSize.x = 192;
-        p->ptMinTrackSize.y = 128;
+        const UINT nDpi = m_nDpi ? m_nDpi : Dpi::System();
+        p->ptMinTrackSize.x = Dpi::Scale(192, nDpi);
+        p->ptMinTrackSize.y = Dpi::Scale(128, nDpi);
         p->ptMaxTrackSize.x = ::GetSystemMetrics(SM_CXSCREEN);
         p->ptMaxTrackSize.y = ::GetSystemMetrics(SM_CYSCREEN);
         return 0;
     }
+    case WM_GETDPISCALEDSIZE:
+        return OnGetDpiScaledSize(UINT(wParam), reinterpret_cast<SIZE*>(lParam)) ? TRUE : FALSE;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_SYSCOMMAND:
         if (!OnSysCommand(wParam))
             return 0;

@@ -44,6 +44,9 @@ public:
     CCommandInterpreter m_interp;
     CBatchQueue m_batch;
     CRunResult m_results[3];
+    // The resolution the window is drawn at: from the system when it is
+    // made, then from each WM_DPICHANGED.
+    UINT m_nDpi = 0;
 
     // 1 until the first WM_SHOWWINDOW.
     static bool s_bFirstShow;
@@ -55,6 +58,13 @@ private:
     int OnCreate();
     void OnFirstShow();
     void OnSize(int cx, int cy);
+    // Whether a change of resolution keeps the rows and columns: not for a
+    // maximised, minimised or snapped window, whose size the system gives.
+    bool KeepsGridOnDpiChange() const;
+    // The client size with the screen's rows and columns at nDpi.
+    SIZE GridClientSizeAt(UINT nDpi) const;
+    bool OnGetDpiScaledSize(UINT nDpi, SIZE* pSize) const;
+    void OnDpiChanged(UINT nDpi, const RECT* prcSuggested);
     bool OnSysCommand(WPARAM nId);
     void OnDestroy();
 };

@@ -1,15 +1,26 @@
 #include "crash/CrashDlg.h"
 
 #include "framework/Clipboard.h"
+#include "framework/Dpi.h"
 #include "resources/resource.h"
 
 CCrashDlg::CCrashDlg(CWnd* pParent)
     : CDialog(IDD_CRASH, pParent),
       m_hWndFocus(::GetFocus()),
-      m_nWidth(800),
+      m_nWidth(Dpi::Scale(800, Dpi::System())),
       m_nHeight((2 * ::GetSystemMetrics(SM_CYSCREEN)) / 3)
 {
-    m_font.CreatePointFont(70, "Courier");
+    m_font.CreateFixedFont(REPORT_POINTS, "Courier New", Dpi::System());
+}
+
+void CCrashDlg::SetReportFont(UINT nDpi)
+{
+    m_nDpi = nDpi;
+    CFont font;
+    if (!font.CreateFixedFont(REPORT_POINTS, "Courier New", nDpi))
+        return;
+    ::SendMessageA(GetDlgItem(IDC_CRASH_EDIT), WM_SETFONT, WPARAM(font.m_hObject), TRUE);
+    m_font.Attach(font.Detach());
 }
 
 CCrashDlg::~CCrashDlg()
@@ -47,7 +58,7 @@ BOOL CCrashDlg::OnInitDialog()
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING);
     CenterWindow();
     HWND hEdit = GetDlgItem(IDC_CRASH_EDIT);
-    ::SendMessageA(hEdit, WM_SETFONT, WPARAM(m_font.GetSafeHandle()), TRUE);
+    SetReportFont(Dpi::ForWindow(m_hWnd));
     // Wine's edit is left scrolled sideways once the long text is in; the
     // report is read from its left edge.
     ::SendMessageA(hEdit, EM_SETSEL, 0, 0);
@@ -68,8 +79,10 @@ void CCrashDlg::OnSize(int cx, int cy)
     ::GetWindowRect(hButton, &rc);
     const int w = rc.right - rc.left;
     const int h = rc.bottom - rc.top;
-    ::MoveWindow(hEdit, 2, 2, cx - 8, cy - h / 2 - h - 8, TRUE);
-    ::MoveWindow(hButton, (cx - w) / 2, cy - h / 3 - h - 2, w, h, TRUE);
+    const UINT nDpi = m_nDpi ? m_nDpi : Dpi::System();
+    const int m2 = Dpi::Scale(2, nDpi), m8 = Dpi::Scale(8, nDpi);
+    ::MoveWindow(hEdit, m2, m2, cx - m8, cy - h / 2 - h - m8, TRUE);
+    ::MoveWindow(hButton, (cx - w) / 2, cy - h / 3 - h - m2, w, h, TRUE);
 }
 
 LRESULT CCrashDlg::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
@@ -77,6 +90,14 @@ LRESULT CCrashDlg::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
     if (nMsg == WM_SIZE) {
         OnSize(LOWORD(lParam), HIWORD(lParam));
         return 0;
+    }
+    if (nMsg == WM_DPICHANGED) {
+        LRESULT r = CDialog::WindowProc(nMsg, wParam, lParam);
+        SetReportFont(HIWORD(wParam));
+        const RECT* prc = reinterpret_cast<const RECT*>(lParam);
+        ::SetWindowPos(m_hWnd, nullptr, prc->left, prc->top, prc->right - prc->left, prc->bottom - prc->top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        return r;
     }
     return CDialog::WindowProc(nMsg, wParam, lParam);
 }

@@ -14,6 +14,8 @@ public:
     CString m_strReport;
     int m_nWidth;
     int m_nHeight;
+    // The report's face and size (tenths of a point), as the batch editor's.
+    enum { REPORT_POINTS = 100 };
 
     // The report on the clipboard as CF_TEXT, CR LF breaks included.
     bool CopyReport() const;
@@ -24,4 +26,6 @@ protected:
     BOOL OnInitDialog() override;
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
     void OnSize(int cx, int cy);
+    void SetReportFont(UINT nDpi);
+    UINT m_nDpi = 0;
 };

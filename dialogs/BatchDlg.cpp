@@ -1,10 +1,23 @@
 #include "dialogs/BatchDlg.h"
 
+#include "framework/Dpi.h"
 #include "resources/resource.h"
+
+const char CBatchDlg::s_szEditFace[] = "Courier New";
 
 CBatchDlg::CBatchDlg(CWnd* pParent) : CDialog(IDD_BATCH, pParent), m_hWndFocus(::GetFocus())
 {
-    m_font.CreatePointFont(70, "Courier");
+    m_font.CreateFixedFont(EDIT_POINTS, s_szEditFace, Dpi::System());
+}
+
+void CBatchDlg::SetEditFont(UINT nDpi)
+{
+    m_nDpi = nDpi;
+    CFont font;
+    if (!font.CreateFixedFont(EDIT_POINTS, s_szEditFace, nDpi))
+        return;
+    m_edit.SendMessage(WM_SETFONT, WPARAM(font.m_hObject), TRUE);
+    m_font.Attach(font.Detach());
 }
 
 CBatchDlg::~CBatchDlg()
@@ -26,7 +39,7 @@ void CBatchDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CBatchDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    m_edit.SendMessage(WM_SETFONT, WPARAM(m_font.m_hObject), TRUE);
+    SetEditFont(Dpi::ForWindow(m_hWnd));
     if (m_hText) {
         HLOCAL hOld = HLOCAL(m_edit.SendMessage(EM_GETHANDLE));
         if (hOld) {
@@ -99,13 +112,16 @@ void CBatchDlg::OnSize()
     GetClientRect(&rc);
     m_btnCancel.GetWindowRect(&rcBtn);
     int w = rcBtn.right - rcBtn.left, h = rcBtn.bottom - rcBtn.top;
-    int y = rc.bottom - 8 - h;
-    int xCancel = rc.right - 8 - w;
+    // 8-pixel margins and 2-pixel gaps at 96 dpi.
+    const UINT nDpi = m_nDpi ? m_nDpi : Dpi::System();
+    const int m = Dpi::Scale(8, nDpi), g = Dpi::Scale(2, nDpi);
+    int y = rc.bottom - m - h;
+    int xCancel = rc.right - m - w;
     m_btnCancel.MoveWindow(xCancel, y, w, h, TRUE);
-    m_btnOk.MoveWindow(xCancel - w - 2, y, w, h, TRUE);
-    m_btnClear.MoveWindow(rc.left + 8, y, w, h, TRUE);
-    m_btnPaste.MoveWindow(rc.left + 8 + w + 2, y, w, h, TRUE);
-    m_edit.MoveWindow(rc.left + 8, rc.top + 8, rc.right - 16 - rc.left, rc.bottom - h - 16 - (rc.top + 8), TRUE);
+    m_btnOk.MoveWindow(xCancel - w - g, y, w, h, TRUE);
+    m_btnClear.MoveWindow(rc.left + m, y, w, h, TRUE);
+    m_btnPaste.MoveWindow(rc.left + m + w + g, y, w, h, TRUE);
+    m_edit.MoveWindow(rc.left + m, rc.top + m, rc.right - 2 * m - rc.left, rc.bottom - h - 2 * m - (rc.top + m), TRUE);
     SendMessage(WM_SETREDRAW, TRUE);
     ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
@@ -133,9 +149,21 @@ LRESULT CBatchDlg::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_GETMINMAXINFO: {
         MINMAXINFO* p = reinterpret_cast<MINMAXINFO*>(lParam);
-        p->ptMinTrackSize.x = 384;
-        p->ptMinTrackSize.y = 128;
+        const UINT nDpi = m_nDpi ? m_nDpi : Dpi::System();
+        p->ptMinTrackSize.x = Dpi::Scale(384, nDpi);
+        p->ptMinTrackSize.y = Dpi::Scale(128, nDpi);
         return 0;
+    }
+    case WM_DPICHANGED: {
+        // The dialog manager scales the template's font and controls; the
+        // editor's own font and the margins are this dialog's to follow.
+        LRESULT r = CDialog::WindowProc(nMsg, wParam, lParam);
+        SetEditFont(HIWORD(wParam));
+        const RECT* prc = reinterpret_cast<const RECT*>(lParam);
+        ::SetWindowPos(m_hWnd, nullptr, prc->left, prc->top, prc->right - prc->left, prc->bottom - prc->top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        OnSize();
+        return r;
     }
     }
     return CDialog::WindowProc(nMsg, wParam, lParam);

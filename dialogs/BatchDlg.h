@@ -18,6 +18,14 @@ public:
     CButton m_btnCancel;
     CEdit m_edit;
     HLOCAL m_hText = nullptr;
+    // The resolution the dialog is drawn at, once it exists.
+    UINT m_nDpi = 0;
+
+    // The editor's face and size (tenths of a point): a scalable
+    // fixed-pitch face, as large as the smallest size of the bitmap
+    // "Courier" that a 7-point request used to get.
+    static const char s_szEditFace[];
+    enum { EDIT_POINTS = 100 };
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -34,4 +42,5 @@ private:
     void OnPaste();
     void OnClear();
     void FocusEdit();
+    void SetEditFont(UINT nDpi);
 };

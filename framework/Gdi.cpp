@@ -20,3 +20,14 @@ void CDC::FillSolidRect(const RECT& rc, COLORREF cr) const
     ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
     ::SetBkColor(m_hDC, old);
 }
+
+BOOL CFont::CreateFixedFont(int nPointSize, const char* pszFace, UINT nDpi)
+{
+    LOGFONTA lf = {};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfWeight = FW_NORMAL;
+    lf.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    strncpy(lf.lfFaceName, pszFace ? pszFace : "", LF_FACESIZE - 1);
+    lf.lfHeight = -MulDiv(nPointSize, int(nDpi), 720);
+    return CreateFontIndirect(&lf);
+}

@@ -31,6 +31,9 @@ public:
     BOOL CreateFontIndirect(const LOGFONTA* plf) { Attach(::CreateFontIndirectA(plf)); return m_hObject != nullptr; }
     // Height in tenths of a point on the screen, as the classic framework does.
     BOOL CreatePointFont(int nPointSize, const char* pszFace);
+    // nPointSize in tenths of a point, at nDpi; a fixed-pitch face that is
+    // missing is replaced by another fixed-pitch one.
+    BOOL CreateFixedFont(int nPointSize, const char* pszFace, UINT nDpi);
 };
 
 class CBitmap : public CGdiObject<HBITMAP> {

@@ -6,6 +6,7 @@
 #include "app/Busy.h"
 #include "app/WindowIds.h"
 #include "framework/Clipboard.h"
+#include "framework/Dpi.h"
 
 namespace {
 void FailBeep()
@@ -43,12 +44,10 @@ CConsoleView::CConsoleView() = default;
 
 CConsoleView::~CConsoleView() = default;
 
-void CConsoleView::CreateTextFont(CFont& font, const char* pszFace, int nPoints, bool bItalic)
+void CConsoleView::CreateTextFont(CFont& font, const char* pszFace, int nPoints, bool bItalic, UINT nDpi)
 {
     LOGFONTA lf = {};
-    HDC hdc = ::GetDC(nullptr);
-    lf.lfHeight = -MulDiv(nPoints, ::GetDeviceCaps(hdc, LOGPIXELSY), 72);
-    ::ReleaseDC(nullptr, hdc);
+    lf.lfHeight = Dpi::FontHeight(nPoints, nDpi ? nDpi : Dpi::System());
     lf.lfItalic = bItalic ? 1 : 0;
     // The character set of the system's ANSI code page, in which the screen
     // keeps its text: with DEFAULT_CHARSET a face such as "Courier" maps to
@@ -69,18 +68,31 @@ void CConsoleView::CreateTextFont(CFont& font, const char* pszFace, int nPoints,
 
 void CConsoleView::SetScreenFont(const char* pszFace, int nPoints)
 {
-    CreateTextFont(m_fontItalic, pszFace, nPoints - 1, true);
-    CreateTextFont(m_font, pszFace, nPoints, false);
+    m_strFontFace = pszFace ? pszFace : "";
+    m_nFontPoints = nPoints;
+    CreateTextFont(m_fontItalic, pszFace, nPoints - 1, true, m_nDpi);
+    CreateTextFont(m_font, pszFace, nPoints, false, m_nDpi);
+    TakeFontAndCell();
+}
+
+void CConsoleView::SetDpi(UINT nDpi)
+{
+    m_nDpi = nDpi;
+    // Only painting, on this thread, uses the fonts: no lock.
+    CreateTextFont(m_fontItalic, m_strFontFace.c_str(), m_nFontPoints - 1, true, nDpi);
+    CreateTextFont(m_font, m_strFontFace.c_str(), m_nFontPoints, false, nDpi);
     if (!m_hWnd)
         return;
-    SetFont(m_font.m_hObject, FALSE);
-    SIZE cell = GetCharCell(m_hWnd);
-    m_nCharWidth = cell.cx;
-    m_nLineHeight = cell.cy;
-    RECT rc;
-    GetTextRect(&rc);
-    m_vBar.SetPage((rc.bottom - rc.top) / m_nLineHeight);
-    m_hBar.SetPage((rc.right - rc.left) / m_nCharWidth);
+    // The window may now stand on a larger screen than the one it was made
+    // on; the same rows and columns take more pixels there.
+    HMONITOR hMon = ::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof(mi);
+    if (hMon && ::GetMonitorInfoA(hMon, &mi)) {
+        CClientDC dc(m_hWnd);
+        m_offscreen.Grow(dc, mi.rcMonitor.right - mi.rcMonitor.left, mi.rcMonitor.bottom - mi.rcMonitor.top);
+    }
+    TakeFontAndCell();
 }
 
 void CConsoleView::Print(const char* pszText)

@@ -26,7 +26,12 @@ public:
     ~CConsoleView() override;
 
     void SetScreenFont(const char* pszFace, int nPoints);
-    static void CreateTextFont(CFont& font, const char* pszFace, int nPoints, bool bItalic);
+    // nDpi 0: the system's resolution.
+    static void CreateTextFont(CFont& font, const char* pszFace, int nPoints, bool bItalic, UINT nDpi = 0);
+    // The window's resolution changed: the fonts are made again for it and
+    // the grid takes the cell of nDpi. Lines, scroll position, marks and
+    // the find match stay.
+    void SetDpi(UINT nDpi);
 
     // Stores a text as one line (or as the rest of the last line). Print
     // takes text in the OEM code page and stores it in the ANSI code page;
@@ -100,6 +105,9 @@ private:
     bool m_bOverlay = false;
     CLineDrawInfo m_overlay = {};
     std::string m_strOverlay;
+    // The screen font as set, to be made again at another resolution.
+    std::string m_strFontFace;
+    int m_nFontPoints = 0;
     // Print's work string, kept so that a line costs no allocation.
     std::string m_strPrint;
 };

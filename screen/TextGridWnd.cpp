@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/Dpi.h"
+
 namespace {
 const UINT kScrollBarId = 0xEA10;
 }
@@ -81,6 +83,24 @@ BOOL COffscreenDC::Create(HDC hdcRef, int cx, int cy)
     return TRUE;
 }
 
+BOOL COffscreenDC::Grow(HDC hdcRef, int cx, int cy)
+{
+    if (!m_hDC || m_nSelectDepth > 0)
+        return FALSE;
+    if (cx <= m_cxAlloc && cy <= m_cyAlloc)
+        return TRUE;
+    cx = std::max(cx, m_cxAlloc);
+    cy = std::max(cy, m_cyAlloc);
+    CBitmap bitmap;
+    if (!bitmap.CreateCompatibleBitmap(hdcRef, cx, cy))
+        return FALSE;
+    m_bitmap.DeleteObject();
+    m_bitmap.Attach(bitmap.Detach());
+    m_cxAlloc = cx;
+    m_cyAlloc = cy;
+    return TRUE;
+}
+
 void COffscreenDC::SelectBitmap()
 {
     if (m_nSelectDepth++ == 0 && m_hDC && m_bitmap.m_hObject) {
@@ -106,11 +126,26 @@ void COffscreenDC::DeselectBitmap()
 
 CTextGridWnd::~CTextGridWnd() = default;
 
+UINT CTextGridWnd::GetDpi() const
+{
+    return m_nDpi ? m_nDpi : Dpi::System();
+}
+
+int CTextGridWnd::ScrollBarWidth() const
+{
+    return Dpi::Metric(SM_CXVSCROLL, GetDpi());
+}
+
+int CTextGridWnd::ScrollBarHeight() const
+{
+    return Dpi::Metric(SM_CYHSCROLL, GetDpi());
+}
+
 void CTextGridWnd::GetTextRect(RECT* prc) const
 {
     GetClientRect(prc);
-    prc->right -= ::GetSystemMetrics(SM_CYVSCROLL);
-    prc->bottom -= ::GetSystemMetrics(SM_CYHSCROLL);
+    prc->right -= Dpi::Metric(SM_CYVSCROLL, GetDpi());
+    prc->bottom -= ScrollBarHeight();
 }
 
 RECT CTextGridWnd::GetLineRect(int nLine) const
@@ -142,6 +177,52 @@ SIZE CTextGridWnd::GetCharCell(HWND hWnd)
     if (cell.cx < 1) cell.cx = 1;
     if (cell.cy < 1) cell.cy = 1;
     return cell;
+}
+
+SIZE CTextGridWnd::GetGridCell(HWND hWnd, UINT nDpi)
+{
+    SIZE cell = { 8, 14 };
+    const UINT nSystem = Dpi::System();
+    if (nSystem == Dpi::kBase) {
+        cell = GetCharCell(hWnd);
+    } else {
+        // The system font is made for the system's resolution, and its
+        // width does not grow with it: the cell is that of the same font
+        // asked for at 96 dpi (its height scaled back, its width as it is).
+        LOGFONTA lf;
+        if (::GetObjectA(::GetStockObject(SYSTEM_FONT), sizeof(lf), &lf) == sizeof(lf)) {
+            lf.lfHeight = ::MulDiv(lf.lfHeight, int(Dpi::kBase), int(nSystem));
+            CFont font;
+            font.CreateFontIndirect(&lf);
+            CClientDC dc(nullptr);
+            CSelectObject sel(dc, font.m_hObject);
+            TEXTMETRICA tm;
+            if (font.m_hObject && dc.GetTextMetrics(&tm) && tm.tmAveCharWidth > 0 && tm.tmHeight > 2) {
+                cell.cx = tm.tmAveCharWidth + 1;
+                cell.cy = tm.tmHeight - 2;
+            }
+        }
+    }
+    if (nDpi != Dpi::kBase) {
+        cell.cx = Dpi::Scale(cell.cx, nDpi);
+        cell.cy = Dpi::Scale(cell.cy, nDpi);
+    }
+    return cell;
+}
+
+void CTextGridWnd::TakeFontAndCell()
+{
+    if (!m_hWnd)
+        return;
+    SetFont(m_font.m_hObject, FALSE);
+    SIZE cell = GetGridCell(m_hWnd, GetDpi());
+    m_nCharWidth = cell.cx;
+    m_nLineHeight = cell.cy;
+    RECT rc;
+    GetClientRect(&rc);
+    int w = rc.right - ScrollBarWidth(), h = rc.bottom - ScrollBarHeight();
+    m_vBar.SetPage(h / m_nLineHeight);
+    m_hBar.SetPage(w / m_nCharWidth);
 }
 
 void CTextGridWnd::DrawTextRun(CDC& dc, CLineDrawInfo& info)
@@ -220,7 +301,7 @@ int CTextGridWnd::OnCreate()
         m_offscreen.Create(dc, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
     }
     SetFont(m_font.m_hObject, FALSE);
-    SIZE cell = GetCharCell(m_hWnd);
+    SIZE cell = GetGridCell(m_hWnd, GetDpi());
     m_nCharWidth = cell.cx;
     m_nLineHeight = cell.cy;
     return 0;
@@ -303,8 +384,8 @@ void CTextGridWnd::OnSize(int cx, int cy)
 {
     if (cx == 0 || cy == 0)
         return;
-    int cxBar = ::GetSystemMetrics(SM_CXVSCROLL);
-    int cyBar = ::GetSystemMetrics(SM_CYHSCROLL);
+    int cxBar = ScrollBarWidth();
+    int cyBar = ScrollBarHeight();
     int w = cx - cxBar, h = cy - cyBar;
     m_offscreen.m_cxVisible = std::min(m_offscreen.m_cxAlloc, w);
     m_offscreen.m_cyVisible = std::min(m_offscreen.m_cyAlloc, h);

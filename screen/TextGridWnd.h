@@ -69,6 +69,9 @@ class COffscreenDC : public CDC {
 public:
     ~COffscreenDC() override;
     BOOL Create(HDC hdcRef, int cx, int cy);
+    // A larger bitmap when cx x cy does not fit in the one there is; false
+    // (the old one kept) when it cannot be made.
+    BOOL Grow(HDC hdcRef, int cx, int cy);
     void SelectBitmap();
     void DeselectBitmap();
 
@@ -92,6 +95,14 @@ public:
     RECT GetLineRect(int nLine) const;
     // The cell of the font that the window reports for WM_GETFONT.
     static SIZE GetCharCell(HWND hWnd);
+    // The grid's cell at nDpi: the system font's cell at 96 dpi, scaled.
+    static SIZE GetGridCell(HWND hWnd, UINT nDpi);
+    // The resolution the grid is drawn at: m_nDpi, or the system's while
+    // it is 0.
+    UINT GetDpi() const;
+    // The width of the vertical bar and the height of the horizontal one.
+    int ScrollBarWidth() const;
+    int ScrollBarHeight() const;
 
     CScrollBar m_sizeBox;
     COffscreenDC m_offscreen;
@@ -103,6 +114,8 @@ public:
     CGridScrollBar m_hBar;
     COLORREF m_crBack = 0x000000;
     COLORREF m_crText = 0xF0F0F0;
+    // The window's resolution; 0 until its owner tells it.
+    UINT m_nDpi = 0;
 
 protected:
     virtual void OnVScrolled(int) {}
@@ -123,6 +136,9 @@ protected:
     // pszText is left null: the copy's offset is returned, -1 if none shows).
     long SnapTextRun(CLineDrawInfo& info, int nRight, std::vector<char>& buffer) const;
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+    // Gives the window m_font, measures the cell at the window's resolution
+    // and sets the pages from it; after a new font or resolution.
+    void TakeFontAndCell();
 
 public:
     // The scrolling keys (PgUp, PgDn, arrows, Home, End); the command line

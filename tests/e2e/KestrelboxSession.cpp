@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -301,10 +302,35 @@ RECT CKestrelboxSession::TextArea() const
 {
     RECT rc = {};
     ::GetClientRect(m_hView, &rc);
-    rc.right -= ::GetSystemMetrics(SM_CXVSCROLL);
-    rc.bottom -= ::GetSystemMetrics(SM_CYHSCROLL);
     ::MapWindowPoints(m_hView, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    // Up to the scroll bars as the program placed them: their width is the
+    // program's, at its resolution, not this test program's.
+    ::EnumChildWindows(m_hView, ClipToScrollBar, LPARAM(&rc));
     return rc;
+}
+
+BOOL CALLBACK CKestrelboxSession::ClipToScrollBar(HWND hWnd, LPARAM lParam)
+{
+    char szClass[32] = {};
+    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+    const LONG style = ::GetWindowLongA(hWnd, GWL_STYLE);
+    RECT rcBar;
+    if (lstrcmpiA(szClass, "ScrollBar") != 0 || (style & SBS_SIZEBOX) || !::GetWindowRect(hWnd, &rcBar))
+        return TRUE;
+    RECT& text = *reinterpret_cast<RECT*>(lParam);
+    if (style & SBS_VERT)
+        text.right = std::min(text.right, rcBar.left);
+    else
+        text.bottom = std::min(text.bottom, rcBar.top);
+    return TRUE;
+}
+
+SIZE CKestrelboxSession::Cell() const
+{
+    SIZE cell = CharCell();
+    cell.cx = ::MulDiv(cell.cx, int(m_nDpi), 96);
+    cell.cy = ::MulDiv(cell.cy, int(m_nDpi), 96);
+    return cell;
 }
 
 SIZE CKestrelboxSession::CharCell()
@@ -325,14 +351,14 @@ SIZE CKestrelboxSession::CharCell()
 int CKestrelboxSession::PageLines() const
 {
     RECT rc = TextArea();
-    SIZE cell = CharCell();
+    SIZE cell = Cell();
     return cell.cy > 0 ? (rc.bottom - rc.top) / cell.cy : 0;
 }
 
 POINT CKestrelboxSession::CellPoint(int nRow, int nColumn) const
 {
     RECT rc = TextArea();
-    SIZE cell = CharCell();
+    SIZE cell = Cell();
     POINT pt = { rc.left + nColumn * cell.cx + cell.cx / 2, rc.top + nRow * cell.cy + cell.cy / 2 };
     return pt;
 }
@@ -340,7 +366,7 @@ POINT CKestrelboxSession::CellPoint(int nRow, int nColumn) const
 bool CKestrelboxSession::GrabRow(int nRow, CScreenCapture& cap) const
 {
     RECT rc = TextArea();
-    SIZE cell = CharCell();
+    SIZE cell = Cell();
     rc.top += nRow * cell.cy;
     rc.bottom = rc.top + cell.cy;
     return cap.Grab(rc);

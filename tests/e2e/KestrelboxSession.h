@@ -76,9 +76,13 @@ public:
 
     // The screen's text area in screen coordinates, without the scroll bars.
     RECT TextArea() const;
-    // Pixels per column and per line of the screen's grid: the system
-    // font's cell (average width + 1, height - 2).
+    // Pixels per column and per line of the screen's grid at 96 dpi: the
+    // system font's cell (average width + 1, height - 2).
     static SIZE CharCell();
+    // The program's resolution, when a test has started it at another one
+    // than 96 dpi; the grid's cell at it.
+    void SetDpi(UINT nDpi) { m_nDpi = nDpi; }
+    SIZE Cell() const;
     // The lines that fit in the text area (the vertical page).
     int PageLines() const;
     // Screen point in the middle of the cell at a visible row and column.
@@ -111,6 +115,9 @@ public:
 
 private:
     bool FindWindows(DWORD dwMs);
+    // Narrows the text area (lParam, a RECT) to the left of and above a
+    // scroll bar of the view.
+    static BOOL CALLBACK ClipToScrollBar(HWND hWnd, LPARAM lParam);
 
     PROCESS_INFORMATION m_pi = {};
     std::string m_strWorkDir;
@@ -121,4 +128,5 @@ private:
     HWND m_hEdit = nullptr;
     ScreenLines m_startup;
     int m_nCopies = 0;
+    UINT m_nDpi = 96;
 };

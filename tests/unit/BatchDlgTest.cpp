@@ -254,3 +254,38 @@ TEST_F(BatchDialog, TextSurvivesADialogEndedByTheEndOfTheMessageLoop)
     EXPECT_TRUE(Lines().empty()) << "not an OK: nothing runs";
     EXPECT_EQ(TextOnOpening(), "kept over quit");
 }
+
+TEST_F(BatchDialog, EditorHasAFixedPitchFaceThatFollowsTheDialogsResolution)
+{
+    LOGFONTA lf96 = {}, lf192 = {};
+    TEXTMETRICA tm = {};
+    RECT client = {}, edit = {};
+    Open([&](HWND h) {
+        HWND hEdit = ::GetDlgItem(h, IDC_BATCH_EDIT);
+        HFONT hFont = HFONT(::SendMessageA(hEdit, WM_GETFONT, 0, 0));
+        ::GetObjectA(hFont, sizeof(lf96), &lf96);
+        HDC hdc = ::GetDC(hEdit);
+        HGDIOBJ hOld = ::SelectObject(hdc, hFont);
+        ::GetTextMetricsA(hdc, &tm);
+        ::SelectObject(hdc, hOld);
+        ::ReleaseDC(hEdit, hdc);
+        // Moved to a screen of twice the resolution, as the system tells it.
+        RECT rw;
+        ::GetWindowRect(h, &rw);
+        RECT suggested = { rw.left, rw.top, rw.left + 2 * (rw.right - rw.left), rw.top + 2 * (rw.bottom - rw.top) };
+        ::SendMessageA(h, WM_DPICHANGED, MAKEWPARAM(192, 192), LPARAM(&suggested));
+        ::GetObjectA(HFONT(::SendMessageA(hEdit, WM_GETFONT, 0, 0)), sizeof(lf192), &lf192);
+        ::GetClientRect(h, &client);
+        edit = ChildRect(h, IDC_BATCH_EDIT);
+        CDialogDriver::Click(h, IDCANCEL);
+    });
+    // 10 points at 96 dpi; TMPF_FIXED_PITCH set means a variable pitch.
+    EXPECT_EQ(lf96.lfHeight, -13);
+    EXPECT_EQ(tm.tmPitchAndFamily & TMPF_FIXED_PITCH, 0) << "a proportional face: " << lf96.lfFaceName;
+    EXPECT_EQ(lf192.lfHeight, -27);
+    EXPECT_EQ(lf192.lfPitchAndFamily & 3, FIXED_PITCH);
+    // The margins follow: 8 pixels at 96 dpi are 16 at 192.
+    EXPECT_EQ(edit.left, 16);
+    EXPECT_EQ(edit.top, 16);
+    EXPECT_EQ(edit.right, client.right - 16);
+}

@@ -2,7 +2,8 @@
 """Draws the program's icons and writes them as 256-colour .ico files.
 
 APPICON: a kestrel-blue console screen with a prompt, 16x16 and 32x32.
-REDLAMP, GREENLAMP, YELLOWLAMP: a round lamp with a highlight, 16x16.
+REDLAMP, GREENLAMP, YELLOWLAMP: a round lamp with a highlight, 16x16 and
+20, 24, 32 and 48 pixels square for screens above 96 dpi.
 Run from the repository root: python3 tools/icons/make_icons.py
 """
 import struct, math, os
@@ -35,8 +36,9 @@ def ico(images):
         blobs += blob
     return head + entries + blobs
 
-def lamp(base):
-    size = 16
+def lamp_image(base, size):
+    """One image of the lamp; the 16-pixel drawing scaled to size."""
+    s = size / 16.0
     pal = [(0, 0, 0), (40, 40, 40)]
     shades = []
     for k in range(8):  # dark rim to bright centre
@@ -44,21 +46,28 @@ def lamp(base):
         shades.append(tuple(min(255, int(c * f)) for c in base))
     pal += shades + [(255, 255, 255)]
     px, tr = [], []
-    cx = cy = 7.5
+    cx = cy = (size - 1) / 2.0
+    hx, hy = cx - 2.0 * s, cy - 2.5 * s
     for y in range(size):
         for x in range(size):
             d = math.hypot(x - cx, y - cy)
-            if d > 7.2:
+            if d > 7.2 * s:
                 px.append(0); tr.append(True); continue
             tr.append(False)
-            if d > 6.4:
+            if d > 6.4 * s:
                 px.append(1); continue
-            h = math.hypot(x - 5.5, y - 5.0)
-            if h < 1.6:
+            h = math.hypot(x - hx, y - hy)
+            if h < 1.6 * s:
                 px.append(10); continue
-            k = max(0, min(7, int(7 - d)))
+            k = max(0, min(7, int(7 - d / s)))
             px.append(2 + k)
-    return ico([(size, pal, px, tr)])
+    return (size, pal, px, tr)
+
+# The lamp is drawn at 16 pixels at 96 dpi and at these sizes above it.
+LAMP_SIZES = (16, 20, 24, 32, 48)
+
+def lamp(base):
+    return ico([lamp_image(base, n) for n in LAMP_SIZES])
 
 def appicon(size):
     pal = [(0, 0, 0), (190, 190, 190), (90, 90, 90), (20, 20, 20), (128, 255, 255), (255, 255, 0), (255, 0, 0), (0, 200, 0)]
