@@ -23,11 +23,10 @@ void CCommandEdit::OnEnter(CMainWnd& main)
     CString text = GetWindowText();
     SetWindowText("");
     m_history.Add(text);
-    if (!text.IsEmpty()) {
-        char* p = text.GetBuffer();
-        ::CharToOemA(p, p);
-    }
-    main.RunCommand(text, false, CP_OEMCP);
+    // Run in the Windows code page, as typed: adb, the shell, dir and lcd
+    // get every letter, also those the OEM code page lacks (the euro sign,
+    // the dash and quotes that Explorer puts into names).
+    main.RunCommand(text, false, CP_ACP);
 }
 
 void CCommandEdit::WalkHistory(bool bPrev)

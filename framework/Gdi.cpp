@@ -20,3 +20,11 @@ void CDC::FillSolidRect(const RECT& rc, COLORREF cr) const
     ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
     ::SetBkColor(m_hDC, old);
 }
+
+BYTE AnsiCharSet()
+{
+    CHARSETINFO csi = {};
+    UINT_PTR acp = ::GetACP();
+    return ::TranslateCharsetInfo(reinterpret_cast<DWORD*>(acp), &csi, TCI_SRCCODEPAGE) ? BYTE(csi.ciCharset)
+                                                                                         : BYTE(DEFAULT_CHARSET);
+}

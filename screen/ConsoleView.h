@@ -26,6 +26,10 @@ public:
     ~CConsoleView() override;
 
     void SetScreenFont(const char* pszFace, int nPoints);
+    // The code page of the stored text, for letters and cells on the grid,
+    // the store's widths and the search: the ANSI code page unless a test
+    // says otherwise (before anything is stored).
+    void SetLetters(UINT nCodePage);
     static void CreateTextFont(CFont& font, const char* pszFace, int nPoints, bool bItalic);
 
     // Stores a text as one line (or as the rest of the last line). Print
@@ -93,9 +97,11 @@ private:
     // there is nothing to copy.
     HGLOBAL TakeCopy();
 
-    // The find match as the last paint took it under the lock.
+    // The find match as the last paint took it under the lock, and the
+    // cells it covers.
     bool m_bOverlay = false;
     CLineDrawInfo m_overlay = {};
+    int m_nOverlayCells = 0;
     std::string m_strOverlay;
     // Print's work string, kept so that a line costs no allocation.
     std::string m_strPrint;
