@@ -25,6 +25,10 @@ BYTE AnsiCharSet()
 {
     CHARSETINFO csi = {};
     UINT_PTR acp = ::GetACP();
+    // Windows knows no character set for UTF-8; Wine makes one up, with
+    // which no font draws every letter.
+    if (acp == CP_UTF8)
+        return DEFAULT_CHARSET;
     return ::TranslateCharsetInfo(reinterpret_cast<DWORD*>(acp), &csi, TCI_SRCCODEPAGE) ? BYTE(csi.ciCharset)
                                                                                          : BYTE(DEFAULT_CHARSET);
 }

@@ -67,11 +67,7 @@ void CConsoleView::CreateTextFont(CFont& font, const char* pszFace, int nPoints,
     // its Western form, which draws Cyrillic or Chinese bytes as the wrong
     // letters. A system without the face falls back to some fixed-pitch
     // font rather than a proportional one.
-    CHARSETINFO csi = {};
-    UINT_PTR acp = ::GetACP();
-    lf.lfCharSet = ::TranslateCharsetInfo(reinterpret_cast<DWORD*>(acp), &csi, TCI_SRCCODEPAGE)
-                       ? BYTE(csi.ciCharset)
-                       : BYTE(DEFAULT_CHARSET);
+    lf.lfCharSet = AnsiCharSet();
     lf.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
     lf.lfWeight = FW_NORMAL;
     strncpy(lf.lfFaceName, pszFace ? pszFace : "", LF_FACESIZE - 1);

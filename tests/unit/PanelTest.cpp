@@ -101,7 +101,7 @@ TEST_F(Panel, CommandLineFontHasTheCharacterSetOfTheAnsiCodePage)
     ASSERT_EQ(::GetObjectA(hFont, sizeof(lf), &lf), int(sizeof(lf)));
     CHARSETINFO csi = {};
     const BOOL bKnown = ::TranslateCharsetInfo(reinterpret_cast<DWORD*>(UINT_PTR(::GetACP())), &csi, TCI_SRCCODEPAGE);
-    EXPECT_EQ(lf.lfCharSet, bKnown ? BYTE(csi.ciCharset) : BYTE(DEFAULT_CHARSET));
+    EXPECT_EQ(lf.lfCharSet, bKnown && ::GetACP() != CP_UTF8 ? BYTE(csi.ciCharset) : BYTE(DEFAULT_CHARSET));
     if (::GetACP() == 1252) {
         EXPECT_EQ(lf.lfCharSet, ANSI_CHARSET);
     }
