@@ -23,7 +23,9 @@ void CCommandPanel::SetCommandFont(const char* pszFace, int nPoints, bool bItali
     lf.lfHeight = Dpi::FontHeight(nPoints, GetDpi());
     lf.lfWeight = FW_NORMAL;
     lf.lfItalic = bItalic ? 1 : 0;
-    lf.lfCharSet = DEFAULT_CHARSET;
+    // As the screen's: with DEFAULT_CHARSET a Chinese system spaces Latin
+    // letters wide and may take letters from another character set.
+    lf.lfCharSet = AnsiCharSet();
     strncpy(lf.lfFaceName, pszFace ? pszFace : "", LF_FACESIZE - 1);
     m_font.DeleteObject();
     m_font.CreateFontIndirect(&lf);

@@ -1,5 +1,7 @@
 #include "app/FileDrop.h"
 
+#include "process/Utf8Conv.h"
+
 #include <string>
 
 namespace {
@@ -19,21 +21,22 @@ bool ToAnsi(const std::wstring& w, std::string& out)
     out.clear();
     if (w.empty())
         return false;
+    // Under the UTF-8 code page every letter has its spelling, and the
+    // system refuses both the flag and the question.
     BOOL bDefault = FALSE;
-    int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.c_str(), int(w.size()), nullptr, 0, nullptr,
-                                  &bDefault);
+    const DWORD dwFlags = CUtf8Conv::NoBestFitFlags(CP_ACP);
+    BOOL* pbDefault = CUtf8Conv::MayAskUsedDefault(CP_ACP) ? &bDefault : nullptr;
+    int n = ::WideCharToMultiByte(CP_ACP, dwFlags, w.c_str(), int(w.size()), nullptr, 0, nullptr, pbDefault);
     if (n <= 0 || bDefault)
         return false;
     out.resize(size_t(n));
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.c_str(), int(w.size()), &out[0], n, nullptr,
-                          &bDefault);
+    ::WideCharToMultiByte(CP_ACP, dwFlags, w.c_str(), int(w.size()), &out[0], n, nullptr, pbDefault);
     return !bDefault;
 }
 
-// The form of a path to put into the command line. A typed line reaches
-// the child after a conversion to the OEM code page, which changes every
-// character above 127; the short form of such a path is plain ASCII and
-// arrives unchanged, so it is preferred where the file system has one.
+// The form of a path to put into the command line. The short form of a
+// path is plain ASCII, which every program reads alike, so it is preferred
+// where the file system has one.
 bool SpellPath(const std::wstring& path, std::string& out)
 {
     if (IsAscii(path))

@@ -236,7 +236,7 @@ void CMainWnd::RunCommand(CString& strLine, bool bSync, UINT nCodePage)
     // The code travels inside the text: a reader thread may be printing a
     // run's output at this moment, and its lines must not take the echo's
     // code. Empty lines and lines with a code of their own get none.
-    // A batch line is ANSI text, as written; a typed line has been made OEM.
+    // Typed and batch lines are ANSI text, as written.
     CString echo = strLine;
     if (static_cast<unsigned char>(strLine.GetString()[0]) >= 8)
         echo.Format("%c%s", CODE_ECHO, strLine.GetString());

@@ -28,8 +28,8 @@ public:
     BOOL CreateMain();
     // A line in the Windows code page: a batch line, the start-up command.
     void RunCommand(CString& strLine, bool bSync) override;
-    // A line whose text is in nCodePage (a typed line is in the OEM code
-    // page); what reaches the system gets the same letters.
+    // A line whose text is in nCodePage (typed and batch lines are in the
+    // ANSI code page); what reaches the system gets the same letters.
     void RunCommand(CString& strLine, bool bSync, UINT nCodePage);
     void InvalidateChildren();
     void ShowBatchDialog();

@@ -23,11 +23,10 @@ void CCommandEdit::OnEnter(CMainWnd& main)
     CString text = GetWindowText();
     SetWindowText("");
     m_history.Add(text);
-    if (!text.IsEmpty()) {
-        char* p = text.GetBuffer();
-        ::CharToOemA(p, p);
-    }
-    main.RunCommand(text, false, CP_OEMCP);
+    // Run in the Windows code page, as typed: adb, the shell, dir and lcd
+    // get every letter, also those the OEM code page lacks (the euro sign,
+    // the dash and quotes that Explorer puts into names).
+    main.RunCommand(text, false, CP_ACP);
 }
 
 void CCommandEdit::WalkHistory(bool bPrev)
@@ -38,8 +37,36 @@ void CCommandEdit::WalkHistory(bool bPrev)
     SendMessage(EM_SCROLLCARET);
 }
 
+void CCommandEdit::InsertTypedLetter(WCHAR wch)
+{
+    WCHAR w[2] = { wch, 0 };
+    int n = 1;
+    if (wch >= 0xD800 && wch < 0xDC00) {
+        m_wchHigh = wch;
+        return;
+    }
+    if (wch >= 0xDC00 && wch < 0xE000) {
+        if (!m_wchHigh)
+            return;
+        w[0] = m_wchHigh;
+        w[1] = wch;
+        n = 2;
+    }
+    m_wchHigh = 0;
+    char sz[16] = {};
+    // A letter the code page lacks is its default character, as the edit
+    // control itself would make it.
+    if (::WideCharToMultiByte(CP_ACP, 0, w, n, sz, sizeof(sz) - 1, nullptr, nullptr) > 0)
+        ReplaceSel(sz, TRUE);
+}
+
 BOOL CCommandEdit::PreTranslateMessage(MSG* pMsg)
 {
+    if (pMsg->message == WM_CHAR && pMsg->hwnd == m_hWnd && pMsg->wParam >= 0x80 && ::IsWindowUnicode(m_hWnd) == FALSE
+        && pMsg->wParam <= 0xFFFF) {
+        InsertTypedLetter(WCHAR(pMsg->wParam));
+        return TRUE;
+    }
     if (pMsg->message != WM_KEYDOWN || pMsg->hwnd != m_hWnd)
         return CEdit::PreTranslateMessage(pMsg);
     CMainWnd* pMain = GetMainWnd();

@@ -19,4 +19,10 @@ private:
     CMainWnd* GetMainWnd() const;
     void OnEnter(CMainWnd& main);
     void WalkHistory(bool bPrev);
+    // A typed letter beyond ASCII, as the message loop takes it (UTF-16),
+    // goes in whole: in a double-byte or UTF-8 code page an ANSI edit
+    // control would be handed its bytes one by one. A high surrogate waits
+    // in m_wchHigh for its pair.
+    void InsertTypedLetter(WCHAR wch);
+    WCHAR m_wchHigh = 0;
 };

@@ -32,10 +32,10 @@ public:
     LineRoute Prepare(CString& strLine);
     // nCodePage is the code page of the line's text: what reaches the
     // system (a folder, a command line) has the letters that were typed.
-    void Execute(CString& strLine, bool bSync, LineRoute route, UINT nCodePage = CP_OEMCP);
-    void RunDir(CString& strLine, UINT nCodePage = CP_OEMCP);
-    void ChangeDirectory(CString& strLine, UINT nCodePage = CP_OEMCP);
-    void RunAdb(CString& strLine, bool bSync, UINT nCodePage = CP_OEMCP);
+    void Execute(CString& strLine, bool bSync, LineRoute route, UINT nCodePage = CP_ACP);
+    void RunDir(CString& strLine, UINT nCodePage = CP_ACP);
+    void ChangeDirectory(CString& strLine, UINT nCodePage = CP_ACP);
+    void RunAdb(CString& strLine, bool bSync, UINT nCodePage = CP_ACP);
     void StartShell();
     // Esc, quit and window destruction: command, shell, batch.
     void AbortAll();

@@ -29,19 +29,85 @@ HGLOBAL NewBlock(size_t n)
     return n == 0 ? nullptr : ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, n);
 }
 
+HGLOBAL UnicodeBlockOf(HGLOBAL hText)
+{
+    const char* p = static_cast<const char*>(::GlobalLock(hText));
+    if (!p)
+        return nullptr;
+    const size_t n = strnlen(p, ::GlobalSize(hText));
+    HGLOBAL hWide = nullptr;
+    const int nWide = n == 0 ? 0 : ::MultiByteToWideChar(CP_ACP, 0, p, int(n), nullptr, 0);
+    if (n == 0 || nWide > 0)
+        hWide = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, (size_t(nWide) + 1) * sizeof(WCHAR));
+    WCHAR* pWide = hWide ? static_cast<WCHAR*>(::GlobalLock(hWide)) : nullptr;
+    if (pWide) {
+        if (nWide > 0)
+            ::MultiByteToWideChar(CP_ACP, 0, p, int(n), pWide, nWide);
+        pWide[nWide] = 0;
+        ::GlobalUnlock(hWide);
+    } else if (hWide) {
+        ::GlobalFree(hWide);
+        hWide = nullptr;
+    }
+    ::GlobalUnlock(hText);
+    return hWide;
+}
+
+namespace {
+
+HGLOBAL LocaleBlock()
+{
+    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, sizeof(LCID));
+    LCID* p = h ? static_cast<LCID*>(::GlobalLock(h)) : nullptr;
+    if (!p) {
+        if (h)
+            ::GlobalFree(h);
+        return nullptr;
+    }
+    *p = ::GetSystemDefaultLCID();
+    ::GlobalUnlock(h);
+    return h;
+}
+
+// Puts h on the clipboard as nFormat, or frees it.
+bool Put(UINT nFormat, HGLOBAL h)
+{
+    if (!h)
+        return false;
+    if (::SetClipboardData(nFormat, h))
+        return true;
+    ::GlobalFree(h);
+    return false;
+}
+
+}
+
 bool PutBlock(HGLOBAL h)
 {
     if (!h)
         return false;
+    // Made before the clipboard is opened, which other programs wait for
+    // while it is. Without memory for them the text still goes alone.
+    HGLOBAL hWide = UnicodeBlockOf(h);
+    HGLOBAL hLocale = hWide ? LocaleBlock() : nullptr;
     // A failed set leaves the block ours.
     bool ok = false;
     if (Open()) {
         ::EmptyClipboard();
         ok = ::SetClipboardData(CF_TEXT, h) != nullptr;
+        if (ok) {
+            Put(CF_UNICODETEXT, hWide);
+            Put(CF_LOCALE, hLocale);
+            hWide = hLocale = nullptr;
+        }
         ::CloseClipboard();
     }
     if (!ok)
         ::GlobalFree(h);
+    if (hWide)
+        ::GlobalFree(hWide);
+    if (hLocale)
+        ::GlobalFree(hLocale);
     return ok;
 }
 

@@ -98,3 +98,8 @@ private:
     HDC m_hdc;
     HGDIOBJ m_hOld;
 };
+
+// The character set of the system's ANSI code page, for fonts that draw
+// text kept in it; DEFAULT_CHARSET where the code page has none of its own
+// (UTF-8), which lets the system pick a font for each letter.
+BYTE AnsiCharSet();

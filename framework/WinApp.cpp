@@ -49,12 +49,14 @@ int CWinApp::Run()
     MSG msg = {};
     BOOL r;
     for (;;) {
-        r = ::GetMessageA(&msg, nullptr, 0, 0);
+        // Taken as UTF-16: a typed letter reaches the window whole, also
+        // one that the ANSI code page spells with two to four bytes.
+        r = ::GetMessageW(&msg, nullptr, 0, 0);
         if (r == 0 || r == -1)
             break;
         if (!WalkPreTranslate(&msg)) {
             ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
+            ::DispatchMessageW(&msg);
         }
     }
     ExitInstance();

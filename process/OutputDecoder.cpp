@@ -88,10 +88,32 @@ bool COutputDecoder::HasPendingOutput() const
     return !m_strCarry.empty() && !(m_bCrLinePrinted && m_strCarry.size() == 1);
 }
 
+bool COutputDecoder::EndsInLeadByte()
+{
+    if (m_nLeadsOf != m_nByteCodePage) {
+        m_nLeadsOf = m_nByteCodePage;
+        CPINFO info = {};
+        m_bDoubleByte = GetCPInfo(m_nByteCodePage, &info) && info.MaxCharSize == 2;
+        for (int b = 0; b < 256; ++b)
+            m_bLead[b] = m_bDoubleByte && b >= 0x80 && IsDBCSLeadByteEx(m_nByteCodePage, static_cast<unsigned char>(b));
+    }
+    if (!m_bDoubleByte)
+        return false;
+    // The line begins on a character. A byte that is no lead byte ends a
+    // character, so characters begin after the last such byte and at every
+    // second byte from there: an odd run of lead bytes at the end leaves
+    // its last one alone.
+    size_t nRun = 0;
+    for (size_t k = m_strLine.size(); k > 0 && m_bLead[static_cast<unsigned char>(m_strLine[k - 1])]; --k)
+        ++nRun;
+    return nRun % 2 == 1;
+}
+
 bool COutputDecoder::Decode(const char* p, DWORD n, bool bUtf8, const std::atomic<bool>& bAbort,
                             IOutputSink& sink, bool bFinal)
 {
     CUtf8Conv conv(m_nCodePage);
+    bUtf8 = bUtf8 || CUtf8Conv::IsUtf8(m_nByteCodePage);
     m_strLine.clear();
     // What is carried comes first. An item that starts in it is read from a
     // joined copy of it and the chunk's first bytes; an item is at most four
@@ -138,7 +160,7 @@ bool COutputDecoder::Decode(const char* p, DWORD n, bool bUtf8, const std::atomi
                 m_strCarry.assign(q, nAvail);
                 break;
             }
-            char ch[2];
+            char ch[4];
             m_strLine.append(ch, size_t(conv.ToNarrowChar(q, nAvail, ch)));
             i += size_t(conv.m_nLength);
         } else {
@@ -150,6 +172,10 @@ bool COutputDecoder::Decode(const char* p, DWORD n, bool bUtf8, const std::atomi
             Reset();
             return false;
         }
+    }
+    if (!bUtf8 && !bFinal && m_strCarry.empty() && !m_strLine.empty() && EndsInLeadByte()) {
+        m_strCarry.assign(1, m_strLine.back());
+        m_strLine.pop_back();
     }
     if (!m_strLine.empty())
         sink.OnLine(m_strLine.c_str(), int(m_strLine.size()), true);

@@ -6,7 +6,9 @@
 // chunk's first text. A line break that the chunk's end may still cut
 // short (trailing CRs, which an LF in the next chunk may complete) and an
 // unfinished UTF-8 sequence are carried to the next chunk; the line that
-// such a CR ends is handed over at once all the same.
+// such a CR ends is handed over at once all the same. So is the lead byte
+// of a double-byte character that the chunk's end parts from its second
+// byte, in output that is not UTF-8.
 #include <windows.h>
 #include <atomic>
 #include <string>
@@ -50,11 +52,25 @@ public:
     // in which the screen keeps its text, so that no letter it has is lost
     // on the way.
     UINT m_nCodePage = CP_ACP;
+    // The code page of output that is not UTF-8: the OEM code page, in
+    // which console programs (the command processor's dir) write. When it
+    // is UTF-8 itself (the system code page 65001), that output is decoded
+    // as UTF-8 too.
+    UINT m_nByteCodePage = CP_OEMCP;
 
 private:
+    // Whether m_strLine ends in the lead byte of a double-byte character
+    // whose second byte has not come yet.
+    bool EndsInLeadByte();
+
+    // Lead bytes of m_nByteCodePage, taken when it changes.
+    bool m_bLead[256] = {};
+    bool m_bDoubleByte = false;
+    UINT m_nLeadsOf = UINT(-1);
+
     std::string m_strLine;
-    // At most three bytes: CRs whose break is not known yet, or the start
-    // of a UTF-8 sequence (of at most four bytes).
+    // At most three bytes: CRs whose break is not known yet, the start of
+    // a UTF-8 sequence (of at most four bytes) or a lead byte.
     std::string m_strCarry;
     // The carried CRs begin with the break of a line already handed over.
     bool m_bCrLinePrinted = false;

@@ -60,14 +60,38 @@ char CUtf8Conv::ToNarrow(const char* p)
     return ToNarrow(p, SIZE_MAX);
 }
 
+UINT CUtf8Conv::Resolve(UINT nCodePage)
+{
+    switch (nCodePage) {
+    case CP_ACP: return GetACP();
+    case CP_OEMCP: return GetOEMCP();
+    case CP_THREAD_ACP: return GetACP();
+    default: return nCodePage;
+    }
+}
+
+DWORD CUtf8Conv::NoBestFitFlags(UINT nCodePage)
+{
+    const UINT n = Resolve(nCodePage);
+    if (n == CP_UTF8 || n == CP_UTF7 || n == 54936 || n == 42 || (n >= 50220 && n <= 50229) || (n >= 57002 && n <= 57011))
+        return 0;
+    return WC_NO_BEST_FIT_CHARS;
+}
+
+bool CUtf8Conv::MayAskUsedDefault(UINT nCodePage)
+{
+    const UINT n = Resolve(nCodePage);
+    return n != CP_UTF8 && n != CP_UTF7;
+}
+
 char CUtf8Conv::ToNarrow(const char* p, size_t nAvail)
 {
     // A character that takes two bytes has no single one: '?'.
-    char ch[2];
+    char ch[4];
     return ToNarrowChar(p, nAvail, ch) == 1 ? ch[0] : '?';
 }
 
-int CUtf8Conv::ToNarrowChar(const char* p, size_t nAvail, char (&pOut)[2])
+int CUtf8Conv::ToNarrowChar(const char* p, size_t nAvail, char (&pOut)[4])
 {
     int n = SeqLength(p, nAvail);
     m_nLength = n == 0 ? 1 : n;
@@ -79,6 +103,16 @@ int CUtf8Conv::ToNarrowChar(const char* p, size_t nAvail, char (&pOut)[2])
         return 1;
     }
     unsigned u = Decode(p);
+    if (IsUtf8(m_nCodePage)) {
+        // Stored as it came, once it is known to be one valid letter: no
+        // over-long form, no surrogate.
+        if (u < 0x80 || (n == 3 && (u < 0x800 || (u >= 0xD800 && u <= 0xDFFF)))
+            || (n == 4 && (u < 0x10000 || u > 0x10FFFF)))
+            return 1;
+        for (int k = 0; k < n; ++k)
+            pOut[k] = p[k];
+        return n;
+    }
     // Over-long forms (of ASCII, or a four-byte form below U+10000) and
     // values past U+10FFFF are no character.
     if (u < 0x80 || (n == 4 && (u < 0x10000 || u > 0x10FFFF)))
@@ -96,8 +130,9 @@ int CUtf8Conv::ToNarrowChar(const char* p, size_t nAvail, char (&pOut)[2])
     WCHAR wc = static_cast<WCHAR>(u);
     // No best fit: a letter the code page lacks becomes the default
     // character rather than some other letter that looks like it.
-    int k = WideCharToMultiByte(m_nCodePage, WC_NO_BEST_FIT_CHARS, &wc, 1, pOut, 2, nullptr, nullptr);
-    if (k < 1)
+    const DWORD dwFlags = NoBestFitFlags(m_nCodePage);
+    int k = WideCharToMultiByte(m_nCodePage, dwFlags, &wc, 1, pOut, 2, nullptr, nullptr);
+    if (k < 1 && dwFlags != 0)
         k = WideCharToMultiByte(m_nCodePage, 0, &wc, 1, pOut, 2, nullptr, nullptr);
     if (k < 1) {
         pOut[0] = '?';
@@ -164,6 +199,16 @@ void CUtf8Conv::ToUtf8(CString& s)
     CString result;
     const int nLength = s.GetLength();
     const char* p = s;
+    if (IsUtf8(m_nCodePage)) {
+        for (int i = 0; i < nLength;) {
+            char ch[4];
+            const int k = ToNarrowChar(p + i, size_t(nLength - i), ch);
+            result.Append(ch, k);
+            i += m_nLength;
+        }
+        s = result;
+        return;
+    }
     for (int i = 0; i < nLength; i++) {
         char seq[8];
         char* pEnd;

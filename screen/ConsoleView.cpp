@@ -19,6 +19,7 @@ void FailBeep()
 // calling the system for every line; other code pages still call it.
 struct COemTable {
     bool bSingleByte;
+    bool bSame;   // one code page for both, as under 65001: nothing to convert
     char map[256];
 };
 
@@ -28,6 +29,7 @@ const COemTable& OemTable()
         COemTable t;
         CPINFO info;
         t.bSingleByte = ::GetCPInfo(CP_OEMCP, &info) && info.MaxCharSize == 1;
+        t.bSame = ::GetOEMCP() == ::GetACP();
         t.map[0] = 0;
         for (int c = 1; c < 256; ++c) {
             char sz[2] = { char(c), 0 };
@@ -40,7 +42,17 @@ const COemTable& OemTable()
 }
 }
 
-CConsoleView::CConsoleView() = default;
+CConsoleView::CConsoleView()
+{
+    SetLetters(CP_ACP);
+}
+
+void CConsoleView::SetLetters(UINT nCodePage)
+{
+    m_cells = CTextCells(nCodePage);
+    m_store.SetUtf8Cells(m_cells.m_kind == CTextCells::Utf8);
+    m_finder.m_bUtf8 = m_cells.m_kind == CTextCells::Utf8;
+}
 
 CConsoleView::~CConsoleView() = default;
 
@@ -54,11 +66,7 @@ void CConsoleView::CreateTextFont(CFont& font, const char* pszFace, int nPoints,
     // its Western form, which draws Cyrillic or Chinese bytes as the wrong
     // letters. A system without the face falls back to some fixed-pitch
     // font rather than a proportional one.
-    CHARSETINFO csi = {};
-    UINT_PTR acp = ::GetACP();
-    lf.lfCharSet = ::TranslateCharsetInfo(reinterpret_cast<DWORD*>(acp), &csi, TCI_SRCCODEPAGE)
-                       ? BYTE(csi.ciCharset)
-                       : BYTE(DEFAULT_CHARSET);
+    lf.lfCharSet = AnsiCharSet();
     lf.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
     lf.lfWeight = FW_NORMAL;
     strncpy(lf.lfFaceName, pszFace ? pszFace : "", LF_FACESIZE - 1);
@@ -118,7 +126,7 @@ void CConsoleView::PrintOutput(const void* pRun, const char* pszText, bool bUnfi
     if (s.size() > 1 && IsCodeByte(s[0]))
         m_bContinueLine = false;
     const COemTable& oem = OemTable();
-    if (bAnsi) {
+    if (bAnsi || oem.bSame) {
         // Stored as it came.
     } else if (oem.bSingleByte) {
         for (char& c : s)
@@ -208,16 +216,37 @@ void CConsoleView::TakeOverlay()
     if (!p || m_finder.m_nColumn < 0 || m_finder.m_nColumn + n > int(strlen(p)))
         return;
     bool bCode = IsCodeByte(p[0]);
-    CLineDrawInfo info = { m_finder.m_nLine, bCode ? m_finder.m_nColumn - 1 : m_finder.m_nColumn, 0,
+    // Columns are cells: the text before the match, less the code byte, and
+    // the match's own letters.
+    const int nStart = bCode ? 1 : 0;
+    const int nBefore = m_finder.m_nColumn - nStart;
+    CLineDrawInfo info = { m_finder.m_nLine, nBefore < 0 ? -1 : m_cells.Cells(p + nStart, nBefore), 0,
                            m_crFindBack, m_crFindText, p[0] == CODE_ECHO ? &m_fontItalic : &m_font,
                            nullptr, n };
     if (info.nLine < m_vBar.m_nPos || info.nLine > m_vBar.m_nPos + m_vBar.m_nPage - 1)
         return;
-    if (n > 0)
-        m_strOverlay.assign(p + m_finder.m_nColumn, size_t(n));
-    else
-        m_strOverlay.assign(p + m_finder.m_nColumn);
+    const char* pMatch = p + m_finder.m_nColumn;
+    if (n <= 0)
+        n = int(strlen(pMatch));
+    int nCells = m_cells.Cells(pMatch, n);
+    if (!m_cells.IsSingleByte()) {
+        // A match that begins left of the first column shows from its first
+        // whole letter there, as the line does.
+        while (n > 0 && info.nColumn < m_hBar.m_nPos) {
+            int k;
+            const int nBytes = m_cells.Letter(pMatch, &k);
+            pMatch += nBytes;
+            n -= nBytes;
+            info.nColumn += k;
+            nCells -= k;
+        }
+        if (n <= 0)
+            return;
+        info.nLength = n;
+    }
+    m_strOverlay.assign(pMatch, size_t(n));
     m_overlay = info;
+    m_nOverlayCells = nCells;
     m_bOverlay = true;
 }
 
@@ -231,7 +260,7 @@ void CConsoleView::DrawOverlay(CDC& dc)
     RECT text;
     GetTextRect(&text);
     rc.left = text.left + m_nCharWidth * (info.nColumn - m_hBar.m_nPos);
-    rc.right = rc.left + m_nCharWidth * info.nLength;
+    rc.right = rc.left + m_nCharWidth * m_nOverlayCells;
     dc.FillSolidRect(rc, info.crBack);
     DrawTextRun(dc, info);
 }
@@ -339,7 +368,8 @@ void CConsoleView::OnLineDblClk(int nLine, int nColumn, UINT)
     CString t(p);
     if (!t.IsEmpty() && IsCodeByte(t[0]))
         t.Delete(0, 1);
-    CString w = ExtractWord(t, nColumn + m_hBar.m_nPos);
+    // The letter under the mouse, whichever of its cells (or bytes) it is.
+    CString w = ExtractWord(t, m_cells.LetterCovering(t, nColumn + m_hBar.m_nPos));
     w.Insert(0, ' ');
     HWND hPanel = ::GetDlgItem(GetParent(), IDC_COMMAND_PANEL);
     HWND hEdit = ::GetDlgItem(hPanel, IDC_COMMAND_LINE);
@@ -393,10 +423,18 @@ void CConsoleView::ScrollToMatch()
     UpdateRanges();
     int n = m_finder.m_strPattern.GetLength();
     m_vBar.SetPos(m_finder.m_nLine - m_vBar.m_nPage / 3);
-    if (m_finder.m_nColumn + n <= m_hBar.m_nPage)
+    // In cells, which in a single-byte code page are the bytes.
+    int nColumn = m_finder.m_nColumn;
+    const char* p = m_store.GetLine(m_finder.m_nLine);
+    if (p && !m_cells.IsSingleByte() && nColumn >= 0 && nColumn + n <= int(strlen(p))) {
+        const int nStart = nColumn;
+        nColumn = m_cells.Cells(p, nStart);
+        n = m_cells.Cells(p + nStart, n);
+    }
+    if (nColumn + n <= m_hBar.m_nPage)
         m_hBar.SetPos(0);
     else
-        m_hBar.SetPos(m_finder.m_nColumn - m_hBar.m_nPage / 2);
+        m_hBar.SetPos(nColumn - m_hBar.m_nPage / 2);
 }
 
 int CConsoleView::FirstLine()

@@ -32,6 +32,10 @@ public:
     // the grid takes the cell of nDpi. Lines, scroll position, marks and
     // the find match stay.
     void SetDpi(UINT nDpi);
+    // The code page of the stored text, for letters and cells on the grid,
+    // the store's widths and the search: the ANSI code page unless a test
+    // says otherwise (before anything is stored).
+    void SetLetters(UINT nCodePage);
 
     // Stores a text as one line (or as the rest of the last line). Print
     // takes text in the OEM code page and stores it in the ANSI code page;
@@ -101,9 +105,11 @@ private:
     // there is nothing to copy.
     HGLOBAL TakeCopy();
 
-    // The find match as the last paint took it under the lock.
+    // The find match as the last paint took it under the lock, and the
+    // cells it covers.
     bool m_bOverlay = false;
     CLineDrawInfo m_overlay = {};
+    int m_nOverlayCells = 0;
     std::string m_strOverlay;
     // The screen font as set, to be made again at another resolution.
     std::string m_strFontFace;

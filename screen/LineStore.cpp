@@ -1,5 +1,7 @@
 #include "screen/LineStore.h"
 
+#include "screen/LetterWidth.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -161,7 +163,7 @@ void CLineStore::RebuildIndex()
     const int nEnd = m_nStart + m_nUsed;
     while (nOffset < nEnd) {
         const int nLen = int(strlen(m_pBlock + nOffset));
-        AddLine(nOffset, nLen);
+        AddLine(nOffset, Width(m_pBlock + nOffset, nLen));
         nOffset += nLen + 1;
     }
 }
@@ -204,8 +206,9 @@ void CLineStore::RescanGroup(int64_t nGroup, int64_t nEndLine)
     int nMax = -1, nArg = 0;
     for (; nLine < nEnd; ++nLine) {
         const int nLen = int(strlen(m_pBlock + nOffset));
-        if (nLen >= nMax) {
-            nMax = nLen;
+        const int nWidth = Width(m_pBlock + nOffset, nLen);
+        if (nWidth >= nMax) {
+            nMax = nWidth;
             nArg = int(nLine % kGroupLines);
         }
         nOffset += nLen + 1;
@@ -276,16 +279,31 @@ void CLineStore::DropFirstLine()
     m_pBuffer = m_pBlock + m_nStart;
 }
 
-void CLineStore::AddLine(int nOffset, int nLength)
+int CLineStore::Width(const char* p, int nLength) const
 {
+    return m_bUtf8Cells ? LetterWidth::Cells(p, size_t(nLength)) : nLength;
+}
+
+void CLineStore::SetUtf8Cells(bool bUtf8Cells)
+{
+    if (m_bUtf8Cells == bUtf8Cells)
+        return;
+    m_bUtf8Cells = bUtf8Cells;
+    if (m_pBlock)
+        RebuildIndex();
+}
+
+void CLineStore::AddLine(int nOffset, int nWidth)
+{
+    m_nLastWidth = nWidth;
     const int64_t nLine = m_nBase + m_nLines;
     const int64_t nGroup = nLine / kGroupLines;
     const int nArg = int(nLine % kGroupLines);
     if (m_nLines == 0 || nArg == 0) {
         m_index.offset[Slot(nGroup)] = nOffset;
-        SetGroupMax(nGroup, nLength, nArg);
-    } else if (nLength >= GroupMax(nGroup)) {
-        SetGroupMax(nGroup, nLength, nArg);
+        SetGroupMax(nGroup, nWidth, nArg);
+    } else if (nWidth >= GroupMax(nGroup)) {
+        SetGroupMax(nGroup, nWidth, nArg);
     }
     ++m_nLines;
     m_nLastStart = nOffset;
@@ -351,7 +369,8 @@ int CLineStore::StoreLine(const char* pszText, bool bContinue)
     // end falls while backspaces take bytes back. Lines from the one holding
     // byte nLow - 1 on are indexed afresh.
     int nKeep = m_nUsed;
-    if (bContinue && nKeep > 0)
+    const bool bContinuing = bContinue && nKeep > 0;
+    if (bContinuing)
         --nKeep;
     const bool bBackspaces = memchr(pszText, kBackspace, nLen) != nullptr;
     int nLow = nKeep;
@@ -398,7 +417,14 @@ int CLineStore::StoreLine(const char* pszText, bool bContinue)
         }
         m_nUsed = nEnd;
     }
-    AddLine(m_nStart + nNewStart, m_nUsed - 1 - nNewStart);
+    int nWidth = m_nUsed - 1 - nNewStart;
+    if (m_bUtf8Cells) {
+        // A line continued piece by piece is measured piece by piece: a
+        // long line that arrives in many reads costs no more than once.
+        nWidth = bBackspaces ? LetterWidth::Cells(m_pBuffer + nNewStart, size_t(nWidth))
+                             : (bContinuing ? m_nLastWidth : 0) + LetterWidth::Cells(pszText, nLen);
+    }
+    AddLine(m_nStart + nNewStart, nWidth);
     return nDropped;
 }
 

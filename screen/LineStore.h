@@ -35,8 +35,12 @@ public:
     // Drops oldest lines until nBytes are free; -1 if nBytes > capacity.
     int MakeRoom(int nBytes);
 
-    // Also sets m_nMaxLineLen to the longest line's length.
+    // Also sets m_nMaxLineLen to the longest line's width.
     int CountLines();
+
+    // A line's width is its length in bytes, or with bUtf8Cells (UTF-8
+    // text) its cells on the screen's grid. Re-measures the stored lines.
+    void SetUtf8Cells(bool bUtf8Cells);
 
     // Line pointers stay valid only until the store is next changed.
     const char* GetLine(int nIndex) const;
@@ -54,6 +58,7 @@ public:
     int m_nCapacity;      // block size minus one
     int m_nUsed;          // bytes in use from m_pBuffer, every terminator included
     int m_nMaxLineLen;    // as found by the last CountLines
+    bool m_bUtf8Cells = false;
 
     static const int kGroupLines = 64;
 
@@ -79,7 +84,9 @@ private:
     bool GrowIndex(int nSlots);
     int EnsureGroupFree();   // lines dropped when memory is short
     void DropFirstLine();
-    void AddLine(int nOffset, int nLength);
+    // The width of the nLength bytes at p.
+    int Width(const char* p, int nLength) const;
+    void AddLine(int nOffset, int nWidth);
     void TruncateLines(int64_t nFromLine);
     void Compact();
     void ResetIndex();
@@ -92,6 +99,7 @@ private:
     int64_t m_nBase;      // absolute number of line 0; lines are never renumbered
     int m_nLines;
     int m_nLastStart;     // offset in m_pBlock of the last line
+    int m_nLastWidth = 0; // and its width
 
     // The index: a ring of m_nSlots groups, the first live one in m_nFirstSlot.
     int m_nSlots;

@@ -27,6 +27,9 @@ public:
     bool SearchBackward(ILineSource& source);
 
     CString m_strPattern;
+    // The lines are UTF-8 (the system code page 65001), which the C
+    // runtime's comparison does not know.
+    bool m_bUtf8 = false;
     // Line index and byte column (code byte counted) of the last match.
     int m_nLine = -1;
     int m_nColumn = -1;

@@ -17,14 +17,25 @@
 //   bytes before a candidate tells: characters begin at its start and at
 //   every second byte from there. The runtime compares each candidate
 //   itself.
+// - In UTF-8 (the system code page 65001), which the runtime does not know,
+//   a letter equals itself and the forms the system's case mapping gives
+//   it (ASCII and the letters it folds) of the same length; a match begins
+//   on a letter and ends with one, as every letter of the pattern is
+//   compared whole. The bytes each position allows drive the same scans as
+//   in a single-byte code page.
 #include "screen/TextFinder.h"
+
+#include <windows.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
 #include <mbstring.h>
+#include <string>
 #include <vector>
+
+#include "screen/LetterWidth.h"
 
 namespace {
 
@@ -101,7 +112,7 @@ int CompareBytes(unsigned char a, unsigned char b)
 // One search's pattern with the runtime's case rules at the time.
 class CPatternScan {
 public:
-    explicit CPatternScan(const CString& strPattern);
+    CPatternScan(const CString& strPattern, bool bUtf8);
 
     // The first match that begins at pFrom or after and ends before pEnd,
     // or null. pLine is the start of pFrom's line; the byte before pEnd is
@@ -115,6 +126,8 @@ public:
 
 private:
     void MakeFoldTable();
+    void MakeUtf8Letters();
+    bool MatchesUtf8At(const unsigned char* p) const;
     void MakeDoubleByteEnds();
     void MarkEqualCharacters(const unsigned char* pChar, bool bLone, bool* pTable, bool bTrail);
     void MakeSkipTables();
@@ -176,19 +189,31 @@ private:
     int m_nSkipForward[256] = {};   // by the window's last byte
     int m_nSkipBackward[256] = {};  // by its first byte
     bool m_bNever = false;
+    // UTF-8: the bytes allowed at each position of a match, and each letter
+    // of the pattern with its equal forms (all as long as it).
+    bool m_bUtf8 = false;
+    std::vector<bool> m_allowed;   // m_nLength rows of 256
+    struct CLetter {
+        int nBytes;
+        std::vector<std::string> forms;
+    };
+    std::vector<CLetter> m_letters;
+    bool m_bAsciiLetters = true;   // the allowed bytes alone decide
     Word m_wFirstA = 0, m_wFirstB = 0, m_wAnyFirst = 0;
     Word m_wLastA = 0, m_wLastB = 0, m_wAnyLast = 0;
 };
 
-CPatternScan::CPatternScan(const CString& strPattern)
+CPatternScan::CPatternScan(const CString& strPattern, bool bUtf8)
     : m_pPattern(reinterpret_cast<const unsigned char*>(strPattern.GetString())),
-      m_nLength(strPattern.GetLength()), m_nWhole(m_nLength)
+      m_nLength(strPattern.GetLength()), m_nWhole(m_nLength), m_bUtf8(bUtf8)
 {
-    for (int b = 1; b < 256; ++b) {
+    for (int b = 1; b < 256 && !m_bUtf8; ++b) {
         m_bLead[b] = _ismbblead(unsigned(b)) != 0;
         m_bDoubleByte = m_bDoubleByte || m_bLead[b];
     }
-    if (m_bDoubleByte) {
+    if (m_bUtf8) {
+        MakeUtf8Letters();
+    } else if (m_bDoubleByte) {
         MakeDoubleByteEnds();
     } else {
         MakeFoldTable();
@@ -207,6 +232,104 @@ CPatternScan::CPatternScan(const CString& strPattern)
         MakeSkipTables();
 }
 
+namespace {
+std::string Utf8Of(unsigned u)
+{
+    char sz[4];
+    int n;
+    if (u < 0x80) {
+        sz[0] = char(u);
+        n = 1;
+    } else if (u < 0x800) {
+        sz[0] = char(0xC0 | (u >> 6));
+        sz[1] = char(0x80 | (u & 0x3F));
+        n = 2;
+    } else {
+        sz[0] = char(0xE0 | (u >> 12));
+        sz[1] = char(0x80 | ((u >> 6) & 0x3F));
+        sz[2] = char(0x80 | (u & 0x3F));
+        n = 3;
+    }
+    return std::string(sz, size_t(n));
+}
+
+WCHAR Upper(WCHAR w)
+{
+    CharUpperBuffW(&w, 1);
+    return w;
+}
+
+WCHAR Lower(WCHAR w)
+{
+    CharLowerBuffW(&w, 1);
+    return w;
+}
+}
+
+void CPatternScan::MakeUtf8Letters()
+{
+    m_allowed.assign(size_t(m_nLength) * 256, false);
+    for (int i = 0; i < m_nLength;) {
+        unsigned u = 0;
+        int n = LetterWidth::Decode(m_pPattern + i, size_t(m_nLength - i), &u);
+        CLetter letter;
+        if (n == 0) {
+            // Not a letter: only the byte itself.
+            n = 1;
+            letter.forms.push_back(std::string(1, char(m_pPattern[i])));
+        } else {
+            letter.forms.push_back(std::string(reinterpret_cast<const char*>(m_pPattern + i), size_t(n)));
+            if (u < 0xD800 || (u > 0xDFFF && u <= 0xFFFF)) {
+                // Its lower and upper case, and theirs, as long as it is:
+                // the forms that fold to the same letter.
+                const WCHAR w = WCHAR(u);
+                const WCHAR up = Upper(w), low = Lower(w);
+                for (WCHAR v : { up, low, Lower(up), Upper(low) }) {
+                    std::string form = Utf8Of(v);
+                    if (v >= 0xD800 && v <= 0xDFFF)
+                        continue;
+                    if (int(form.size()) == n && (Upper(v) == up || Lower(v) == low)
+                        && std::find(letter.forms.begin(), letter.forms.end(), form) == letter.forms.end())
+                        letter.forms.push_back(form);
+                }
+            }
+        }
+        letter.nBytes = n;
+        if (n > 1)
+            m_bAsciiLetters = false;
+        for (const std::string& form : letter.forms) {
+            for (int k = 0; k < n; ++k)
+                m_allowed[size_t(i + k) * 256 + static_cast<unsigned char>(form[size_t(k)])] = true;
+        }
+        m_letters.push_back(letter);
+        i += n;
+    }
+    for (int b = 1; b < 256; ++b) {
+        m_bFirst[b] = m_allowed[size_t(b)];
+        m_bLast[b] = m_allowed[size_t(m_nLength - 1) * 256 + size_t(b)];
+    }
+}
+
+bool CPatternScan::MatchesUtf8At(const unsigned char* p) const
+{
+    // Position by position first, which decides alone for ASCII letters.
+    for (int k = 1; k < m_nLength - 1; ++k) {
+        if (!m_allowed[size_t(k) * 256 + p[k]])
+            return false;
+    }
+    if (m_bAsciiLetters)
+        return true;
+    for (const CLetter& letter : m_letters) {
+        bool bEqual = false;
+        for (const std::string& form : letter.forms)
+            bEqual = bEqual || memcmp(p, form.data(), form.size()) == 0;
+        if (!bEqual)
+            return false;
+        p += letter.nBytes;
+    }
+    return true;
+}
+
 // A window may move on until a byte of the same class as the one at its
 // far end lines up with the pattern; a class the pattern lacks moves it
 // past that byte.
@@ -215,6 +338,20 @@ void CPatternScan::MakeSkipTables()
     int forward[256], backward[256];
     std::fill(forward, forward + 256, m_nLength);
     std::fill(backward, backward + 256, m_nLength);
+    if (m_bUtf8) {
+        // Each byte by the positions that allow it.
+        for (int k = 0; k < m_nLength - 1; ++k)
+            for (int b = 0; b < 256; ++b)
+                if (m_allowed[size_t(k) * 256 + size_t(b)])
+                    forward[b] = m_nLength - 1 - k;
+        for (int k = m_nLength - 1; k >= 1; --k)
+            for (int b = 0; b < 256; ++b)
+                if (m_allowed[size_t(k) * 256 + size_t(b)])
+                    backward[b] = k;
+        std::copy(forward, forward + 256, m_nSkipForward);
+        std::copy(backward, backward + 256, m_nSkipBackward);
+        return;
+    }
     for (int k = 0; k < m_nLength - 1; ++k)
         forward[m_folded[size_t(k)]] = m_nLength - 1 - k;
     for (int k = m_nLength - 1; k >= 1; --k)
@@ -310,6 +447,8 @@ void CPatternScan::MarkEqualCharacters(const unsigned char* pChar, bool bLone, b
 
 bool CPatternScan::MatchesAt(const unsigned char* p) const
 {
+    if (m_bUtf8)
+        return MatchesUtf8At(p);
     if (m_bDoubleByte) {
         if (m_nWhole > 0 && CompareChars(p, m_pPattern, size_t(m_nWhole)) != 0)
             return false;
@@ -468,7 +607,7 @@ bool CTextFinder::SearchForward(ILineSource& source)
         // The line may have shrunk (a backspace in continued output) since
         // the last match: nothing of it is left after that.
         const int nLength = int(strlen(reinterpret_cast<const char*>(pLine)));
-        CPatternScan scan(m_strPattern);
+        CPatternScan scan(m_strPattern, m_bUtf8);
         const unsigned char* pMatch = scan.Forward(pLine, pLine + std::min(m_nColumn + 1, nLength), pEnd);
         if (pMatch) {
             m_nLine += CountTerminators(pLine, pMatch);
@@ -495,7 +634,7 @@ bool CTextFinder::SearchBackward(ILineSource& source)
         // that exists: it is no further than this one.
         const int nFirst = std::max(0, std::min(m_nLine, source.FirstLine()));
         const unsigned char* pBegin = reinterpret_cast<const unsigned char*>(source.GetLine(nFirst));
-        CPatternScan scan(m_strPattern);
+        CPatternScan scan(m_strPattern, m_bUtf8);
         const unsigned char* pMatch = scan.Backward(pBegin, pLine, m_nColumn);
         if (pMatch) {
             m_nLine -= CountTerminators(pMatch, pLine);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/Dpi.h"
+#include "screen/LetterWidth.h"
 
 namespace {
 const UINT kScrollBarId = 0xEA10;
@@ -235,7 +236,10 @@ void CTextGridWnd::DrawTextRun(CDC& dc, CLineDrawInfo& info)
     RECT rc = GetLineRect(info.nLine);
     const int x = (info.nColumn - m_hBar.m_nPos) * m_nCharWidth;
     const int i = info.nFirstChar;
-    if (info.pszText && i >= 0 && i < info.nLength && x < rc.right) {
+    if (m_cells.m_kind == CTextCells::Utf8) {
+        if (info.pszText && i >= 0 && i < info.nLength && x < rc.right)
+            DrawUtf8Run(dc, info, x, rc);
+    } else if (info.pszText && i >= 0 && i < info.nLength && x < rc.right) {
         // Every character still stands on the grid: one call per run of
         // characters with a spacing array of one cell each. A tab (adb
         // devices separates its columns with one) takes its cell as a blank
@@ -265,12 +269,80 @@ void CTextGridWnd::DrawTextRun(CDC& dc, CLineDrawInfo& info)
     dc.SetBkMode(oldMode);
 }
 
+void CTextGridWnd::DrawUtf8Run(CDC& dc, const CLineDrawInfo& info, int x, RECT rc)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(info.pszText);
+    int i = info.nFirstChar;
+    int xRun = x;
+    m_wide.clear();
+    m_dxWide.clear();
+    auto flush = [&] {
+        if (!m_wide.empty()) {
+            rc.left = xRun;
+            ::ExtTextOutW(dc, xRun, rc.top, 0, &rc, m_wide.data(), UINT(m_wide.size()), m_dxWide.data());
+        }
+        m_wide.clear();
+        m_dxWide.clear();
+    };
+    while (i < info.nLength && x < rc.right) {
+        unsigned u = 0;
+        int n = LetterWidth::Decode(p + i, size_t(info.nLength - i), &u);
+        if (n == 0) {
+            // Not a letter (a backspace took part of one): one cell of '?'.
+            n = 1;
+            u = '?';
+        }
+        const int nCells = LetterWidth::IsWide(u) ? 2 : 1;
+        if (u == '\t') {
+            // A tab takes its cell as a blank rather than the font's box.
+            flush();
+            xRun = x + m_nCharWidth;
+        } else if (u > 0xFFFF) {
+            m_wide.push_back(WCHAR(0xD800 + ((u - 0x10000) >> 10)));
+            m_wide.push_back(WCHAR(0xDC00 + ((u - 0x10000) & 0x3FF)));
+            m_dxWide.push_back(nCells * m_nCharWidth);
+            m_dxWide.push_back(0);
+        } else {
+            m_wide.push_back(WCHAR(u));
+            m_dxWide.push_back(nCells * m_nCharWidth);
+        }
+        x += nCells * m_nCharWidth;
+        i += n;
+    }
+    flush();
+}
+
 long CTextGridWnd::SnapTextRun(CLineDrawInfo& info, int nRight, std::vector<char>& buffer) const
 {
     const char* p = info.pszText;
     info.pszText = nullptr;
     if (p == nullptr || info.nFirstChar < 0 || m_nCharWidth <= 0)
         return -1;
+    if (!m_cells.IsSingleByte()) {
+        // Cells and bytes differ: the drawn text starts on the first letter
+        // that begins at the first cell or after it, never on half of one.
+        int nCell = 0;
+        const int nFrom = m_cells.LetterAtOrAfter(p, info.nFirstChar, &nCell);
+        info.nColumn += nCell - info.nFirstChar;
+        const int x = (info.nColumn - m_hBar.m_nPos) * m_nCharWidth;
+        if (x >= nRight || p[nFrom] == 0)
+            return -1;
+        const int nCells = (nRight - x + m_nCharWidth - 1) / m_nCharWidth;
+        int nTo = nFrom;
+        for (int c = 0; p[nTo] != 0 && c < nCells && (info.nLength <= 0 || nTo < info.nLength);) {
+            int k;
+            nTo += m_cells.Letter(p + nTo, &k);
+            c += k;
+        }
+        if (info.nLength > 0 && nTo > info.nLength)
+            nTo = info.nLength;
+        const long nAt = long(buffer.size());
+        buffer.insert(buffer.end(), p + nFrom, p + nTo);
+        buffer.push_back(0);
+        info.nFirstChar = 0;
+        info.nLength = nTo - nFrom;
+        return nAt;
+    }
     const int x = (info.nColumn - m_hBar.m_nPos) * m_nCharWidth;
     if (x >= nRight)
         return -1;

@@ -10,12 +10,16 @@
 #include "framework/Controls.h"
 #include "framework/Gdi.h"
 #include "framework/Lock.h"
+#include "screen/TextCells.h"
 
 // How one line, or one piece of text on it, is painted.
+// Columns are cells of the grid; in a single-byte code page each byte of
+// the text is one.
 struct CLineDrawInfo {
     int nLine;
     int nColumn;        // text column at which the first drawn character stands
     int nFirstChar;     // index in pszText of the first character to draw
+                        // (before SnapTextRun: its cell, see there)
     COLORREF crBack;    // filled only when it differs from the background colour
     COLORREF crText;
     CFont* pFont;
@@ -116,6 +120,8 @@ public:
     COLORREF m_crText = 0xF0F0F0;
     // The window's resolution; 0 until its owner tells it.
     UINT m_nDpi = 0;
+    // How the text divides into letters and cells: the ANSI code page's way.
+    CTextCells m_cells;
 
 protected:
     virtual void OnVScrolled(int) {}
@@ -134,6 +140,9 @@ protected:
     // Copies to the end of buffer the part of info's text that can show left
     // of nRight, zero-terminated, and makes info describe that copy (its
     // pszText is left null: the copy's offset is returned, -1 if none shows).
+    // On the way in, nFirstChar is the cell of the text from which on it is
+    // drawn, the text's cell 0 standing at column nColumn - nFirstChar; the
+    // copy begins with the first whole letter from there.
     long SnapTextRun(CLineDrawInfo& info, int nRight, std::vector<char>& buffer) const;
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
     // Gives the window m_font, measures the cell at the window's resolution
@@ -157,6 +166,11 @@ private:
     std::vector<long> m_paintOffsets;
     std::vector<char> m_paintText;
     std::vector<INT> m_dx;
+    std::vector<WCHAR> m_wide;
+    std::vector<INT> m_dxWide;
+
+    // UTF-8 text: letters by their UTF-16 units, each on its cells.
+    void DrawUtf8Run(CDC& dc, const CLineDrawInfo& info, int x, RECT rc);
     std::atomic<bool> m_bOutputPaintAsked { false };
     DWORD m_dwLastPaint = 0;
 

@@ -6,7 +6,7 @@ wine wine64 fonts-wine fonts-liberation fonts-wqy-microhei locales xvfb xauth x1
 cmake make googletest python3 zip unzip mmdebstrap gcc"
 # The system locales under which the tests run Wine besides en_US: Wine takes
 # its Windows locale (ANSI and OEM code pages) from LANG.
-KB_LOCALES="ru_RU.UTF-8 zh_CN.UTF-8"
+KB_LOCALES="ru_RU.UTF-8 zh_CN.UTF-8 hi_IN.UTF-8"
 
 kb_setup() {
     local missing=()

@@ -227,6 +227,23 @@ int KbAnsiIsSpace(int c)
     return s_spaces.space[c] ? 8 : 0;
 }
 
+UINT GetACP(void) { return 1252; }
+UINT GetOEMCP(void) { return 437; }
+
+DWORD CharUpperBuffW(WCHAR* p, DWORD n)
+{
+    for (DWORD i = 0; i < n; ++i)
+        p[i] = WCHAR(towupper(wint_t(p[i])));
+    return n;
+}
+
+DWORD CharLowerBuffW(WCHAR* p, DWORD n)
+{
+    for (DWORD i = 0; i < n; ++i)
+        p[i] = WCHAR(towlower(wint_t(p[i])));
+    return n;
+}
+
 BOOL IsDBCSLeadByteEx(UINT, unsigned char)
 {
     return FALSE;   // both code pages are single-byte

@@ -25,6 +25,9 @@ typedef void* HLOCAL;
 #define FALSE 0
 #define CP_ACP 0
 #define CP_OEMCP 1
+#define CP_THREAD_ACP 3
+#define CP_UTF7 65000
+#define CP_UTF8 65001
 #define WC_NO_BEST_FIT_CHARS 0x400
 #define MAX_DEFAULTCHAR 2
 #define MAX_LEADBYTES 12
@@ -41,6 +44,12 @@ int MultiByteToWideChar(UINT nCodePage, DWORD dwFlags, const char* pSrc, int nSr
 int WideCharToMultiByte(UINT nCodePage, DWORD dwFlags, const WCHAR* pSrc, int nSrc, char* pDst, int nDst,
                         const char* pDefault, BOOL* pUsedDefault);
 BOOL IsDBCSLeadByteEx(UINT nCodePage, unsigned char b);
+// 1252 and 437.
+UINT GetACP(void);
+UINT GetOEMCP(void);
+// Case of UTF-16 text, in place, as the system's tables give it.
+DWORD CharUpperBuffW(WCHAR* p, DWORD n);
+DWORD CharLowerBuffW(WCHAR* p, DWORD n);
 typedef struct {
     UINT MaxCharSize;
     unsigned char DefaultChar[MAX_DEFAULTCHAR];

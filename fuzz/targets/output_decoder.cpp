@@ -68,7 +68,7 @@ std::vector<CLine> Expected(const std::string& s, bool bUtf8)
             ++i;
         } else if (bUtf8) {
             CUtf8Conv conv(CP_ACP);
-            char ch[2];
+            char ch[4];
             line.append(ch, size_t(conv.ToNarrowChar(s.data() + i, nLeft, ch)));
             i += size_t(conv.m_nLength);
         } else {

@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         KB_CHECK(CUtf8Conv::SeqLength(exact.data() + i, size - i) == nSeq);
         // In a single-byte code page the whole character is that one byte.
         CUtf8Conv whole;
-        char ch[2];
+        char ch[4];
         KB_CHECK(whole.ToNarrowChar(exact.data() + i, size - i, ch) == 1);
         KB_CHECK(ch[0] == c && whole.m_nLength == conv.m_nLength);
 

@@ -171,11 +171,10 @@ TEST_F(CommandRun, HugeOutputKeepsWholeNewestLinesAndEndsWithExitLine)
     EXPECT_EQ(nBad, 0u);
 }
 
-TEST_F(CommandRun, LettersOutsideAsciiRoundTripThroughTheOemCodePage)
+TEST_F(CommandRun, LettersOutsideAsciiRoundTripThroughTheChild)
 {
-    // The command line reaches adb as typed, adb writes the letters as a
-    // console program does (OEM code page), and its output is read in that
-    // code page: a letter that both code pages have comes back as typed.
+    // The command line reaches adb as typed, adb writes the letters back in
+    // UTF-8, and its output is read as such: they come back as typed.
     ScreenLines lines;
     ASSERT_TRUE(RunAndWait("--sim-write \xE9t\xE9\\r\\n", 1, lines));
     EXPECT_EQ(lines[0], ">adb --sim-write \xE9t\xE9\\r\\n");

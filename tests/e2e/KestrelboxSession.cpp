@@ -92,7 +92,8 @@ bool CKestrelboxSession::Start(std::string& strError)
         return false;
     }
 
-    std::vector<char> env = EnvironmentBlock({ { "ADBSIM_IDLE_MS", kServerIdleMs } }, true);
+    std::vector<char> env = EnvironmentBlock(
+        { { "ADBSIM_IDLE_MS", kServerIdleMs }, { "ADBSIM_COMMAND_LOG", m_strWorkDir + "\\adb-commands.txt" } }, true);
     std::string cmd = "\"" + strExe + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
@@ -193,6 +194,21 @@ bool CKestrelboxSession::BringToFront()
         ::SetForegroundWindow(m_hMain);
         return ::GetForegroundWindow() == m_hMain;
     }, 5000);
+}
+
+std::string CKestrelboxSession::AdbCommandLog() const
+{
+    std::string strLog;
+    HANDLE h = ::CreateFileA((m_strWorkDir + "\\adb-commands.txt").c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return strLog;
+    char buf[4096];
+    DWORD n = 0;
+    while (::ReadFile(h, buf, sizeof(buf), &n, nullptr) && n > 0)
+        strLog.append(buf, n);
+    ::CloseHandle(h);
+    return strLog;
 }
 
 void CKestrelboxSession::Type(const char* pszText)

@@ -41,6 +41,9 @@ public:
     const ScreenLines& StartupLines() const { return m_startup; }
     DWORD ProcessId() const { return m_pi.dwProcessId; }
     const std::string& WorkDir() const { return m_strWorkDir; }
+    // Every command line the adb imitation was started with in this
+    // session, in UTF-8, one a line.
+    std::string AdbCommandLog() const;
     // Windows path of the adb imitation that the program finds first.
     static std::string AdbPath();
 

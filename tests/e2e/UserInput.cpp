@@ -132,6 +132,19 @@ void TypeText(const char* pszText)
     Send(in);
 }
 
+void TypeWide(const std::wstring& strText)
+{
+    for (wchar_t wc : strText) {
+        if (wc < 0x80) {
+            const char sz[2] = { char(wc), 0 };
+            TypeText(sz);
+            continue;
+        }
+        std::vector<INPUT> in { UnicodeInput(wc, false), UnicodeInput(wc, true) };
+        Send(in);
+    }
+}
+
 bool MoveMouse(POINT pt)
 {
     std::vector<INPUT> in { MouseInput(pt, 0) };

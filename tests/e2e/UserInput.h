@@ -4,6 +4,8 @@
 // the focus (or lies under the cursor), in another process too.
 #include <windows.h>
 
+#include <string>
+
 #include <initializer_list>
 
 namespace UserInput {
@@ -17,6 +19,9 @@ void Chord(std::initializer_list<WORD> mods, WORD vk);
 // Types text of the Windows code page key by key; characters that the
 // keyboard layout lacks go in as Unicode characters.
 void TypeText(const char* pszText);
+// Types letters beyond the ANSI code page too: ASCII by its keys, every
+// other letter as the Unicode character it is.
+void TypeWide(const std::wstring& strText);
 
 // Moves the cursor to a point in screen coordinates; false if the cursor
 // did not end up there.

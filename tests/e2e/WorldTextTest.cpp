@@ -1,13 +1,16 @@
 // Text in the user's own letters: adb's UTF-8 output, the system's messages
 // and batch lines, as they show under whatever Windows locale the program
-// runs (the tests are run under en-US, ru-RU and zh-CN).
+// runs (the tests are run under en-US, ru-RU, zh-CN and hi-IN, whose
+// system code page is UTF-8).
 #include <string>
 #include <vector>
 
+#include "screen/LetterWidth.h"
 #include "support/AdbSim.h"
 #include "support/ClipboardText.h"
 #include "support/SystemText.h"
 #include "E2eTest.h"
+#include "ScreenCapture.h"
 #include "UserInput.h"
 
 namespace {
@@ -25,6 +28,18 @@ std::string Utf8Of(const std::wstring& w)
 // once into the ANSI code page, each letter it lacks one default character.
 std::string AnsiOfUtf8(const std::string& strUtf8)
 {
+    if (::GetACP() == CP_UTF8) {
+        // The UTF-8 system code page keeps every valid letter as it is.
+        std::string s;
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(strUtf8.data());
+        for (size_t i = 0; i < strUtf8.size();) {
+            unsigned u = 0;
+            int n = LetterWidth::Decode(p + i, strUtf8.size() - i, &u);
+            s += n > 0 ? strUtf8.substr(i, size_t(n)) : std::string("?");
+            i += size_t(n > 0 ? n : 1);
+        }
+        return s;
+    }
     int n = ::MultiByteToWideChar(CP_UTF8, 0, strUtf8.data(), int(strUtf8.size()), nullptr, 0);
     std::wstring w(size_t(n > 0 ? n : 0), L'\0');
     if (n > 0)
@@ -128,6 +143,34 @@ std::wstring LocalWord(int nWhich)
     }
 }
 
+// The cells of text in the ANSI code page: a byte each, or under UTF-8 a
+// letter each (two for a wide one).
+int CellsOf(const std::string& s)
+{
+    return ::GetACP() == CP_UTF8 ? LetterWidth::Cells(s.data(), s.size()) : int(s.size());
+}
+
+// Whether the ANSI code page spells every letter exactly.
+bool AnsiHas(const std::wstring& w)
+{
+    const std::string s = AnsiOf(w);
+    return s.find('?') == std::string::npos;
+}
+
+// Whether the code page keeps Chinese letters, as two cells each.
+bool KeepsChinese()
+{
+    return ::GetACP() == 936 || ::GetACP() == CP_UTF8;
+}
+
+// Pixels of a visible cell that differ from the screen's black.
+int CellInk(const CScreenCapture& cap, int nColumn)
+{
+    const SIZE cell = CKestrelboxSession::CharCell();
+    RECT rc = { nColumn * cell.cx, 0, (nColumn + 1) * cell.cx, cap.Height() };
+    return rc.right - rc.left > 0 ? int((rc.right - rc.left) * cap.Height()) - cap.Count(rc, RGB(0, 0, 0)) : 0;
+}
+
 // The locale's name for the screenshots' file names.
 std::string LocaleTag()
 {
@@ -188,13 +231,21 @@ TEST_F(WorldText, LogcatInTheUsersLettersShowsEveryLineExactly)
         EXPECT_NE(strScreen.find("DisplayDeviceInfo{\"\xC2\xF1\xF2\xF0\xEE\xE5\xED\xED\xFB\xE9 \xFD\xEA\xF0\xE0\xED\""),
                   std::string::npos);
         break;
+    case CP_UTF8:
+        // Every letter, emoji included, as adb wrote it.
+        EXPECT_NE(strScreen.find("DisplayDeviceInfo{\"" + Utf8Of(L"\x0412\x0441\x0442\x0440\x043E\x0435\x043D\x043D\x044B\x0439 \x044D\x043A\x0440\x0430\x043D") + "\""),
+                  std::string::npos);
+        EXPECT_NE(strScreen.find("reactions: \xF0\x9F"), std::string::npos);
+        break;
     default:
         EXPECT_NE(strScreen.find("DisplayDeviceInfo{\"?????????? ?????\""), std::string::npos);
         EXPECT_NE(strScreen.find("\"????? ? \x97 caf\xE9 Stra\xDF" "e 5 \x80\""), std::string::npos);
         break;
     }
     // One default character per emoji, ASCII untouched.
-    EXPECT_NE(strScreen.find("reactions: ?? ? x3 "), std::string::npos);
+    if (::GetACP() != CP_UTF8) {
+        EXPECT_NE(strScreen.find("reactions: ?? ? x3 "), std::string::npos);
+    }
     EXPECT_NE(strScreen.find("I adbd    : host-17: opening shell service"), std::string::npos);
     CKestrelboxSession::Screenshot(("world-log-" + LocaleTag()).c_str());
 }
@@ -267,10 +318,10 @@ TEST_F(WorldText, FindWordPickAndCopyTakeWholeLetters)
     ASSERT_FALSE(row.empty());
     EXPECT_EQ(row[0], strLine);
 
-    // A double click on either byte of the second word's last letter picks
+    // A double click on either cell of the second word's last letter picks
     // the whole word.
-    const int nSecond = int(3 + strFirst.size() + 1);
-    UserInput::LeftDoubleClick(Kb().CellPoint(1, nSecond + int(strSecond.size()) - 1));
+    const int nSecond = 3 + CellsOf(strFirst) + 1;
+    UserInput::LeftDoubleClick(Kb().CellPoint(1, nSecond + CellsOf(strSecond) - 1));
     EXPECT_TRUE(WaitUntil([&] { return Kb().CommandLineText() == " " + strSecond; }, 5000))
         << "[" << Kb().CommandLineText() << "]";
     Kb().Press(VK_HOME);
@@ -282,7 +333,7 @@ TEST_F(WorldText, FindWordPickAndCopyTakeWholeLetters)
     // of its cells.
     ASSERT_TRUE(Search(strSecond));
     SIZE cell = CKestrelboxSession::CharCell();
-    RECT rcWant = { nSecond * cell.cx, cell.cy, (nSecond + int(strSecond.size())) * cell.cx, 2 * cell.cy };
+    RECT rcWant = { nSecond * cell.cx, cell.cy, (nSecond + CellsOf(strSecond)) * cell.cx, 2 * cell.cy };
     RECT rcSeen = {};
     EXPECT_TRUE(WaitMatchAt(rcWant, rcSeen)) << "want " << rcWant << ", seen " << rcSeen;
     CKestrelboxSession::Screenshot(("world-find-" + LocaleTag()).c_str());
@@ -307,4 +358,103 @@ TEST_F(WorldText, SearchNeverMatchesInsideTwoDoubleByteLetters)
     ::Sleep(1000);
     RECT rcSeen = {};
     EXPECT_FALSE(MatchRect(rcSeen)) << "a match inside two letters at " << rcSeen;
+}
+
+TEST_F(WorldText, TypedLettersReachAdbExactlyAndTheirCopyReadsBackAsUnicode)
+{
+    // The euro sign where the code page has it, and the locale's letters;
+    // under UTF-8 Cyrillic and Chinese as well.
+    std::wstring strTyped = LocalWord(1);
+    if (AnsiHas(L"\x20AC"))
+        strTyped = L"\x20AC " + strTyped;
+    if (::GetACP() == CP_UTF8)
+        strTyped += L" \x041F\x0440\x0438\x0432\x0435\x0442 \x5C4F\x5E55";
+    ASSERT_TRUE(AnsiHas(strTyped));
+    UserInput::TypeWide(L"--sim-write \"" + strTyped + L"\"");
+    Kb().Press(VK_RETURN);
+    ScreenLines lines;
+    ASSERT_TRUE(WaitExitLines(1, lines)) << Describe(lines);
+    // adb got the very letters typed, whatever the OEM code page lacks.
+    const std::string strLog = Kb().AdbCommandLog();
+    EXPECT_NE(strLog.find("--sim-write \"" + Utf8Of(strTyped) + "\"\r\n"), std::string::npos) << strLog;
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[1], AnsiOf(strTyped)) << Describe(lines);
+
+    // A copy carries the Unicode text, for programs that paste it, and the
+    // system's locale.
+    std::string strRow;
+    ASSERT_TRUE(ReadRow(1, strRow));
+    std::wstring strWide;
+    LCID lcid = 0;
+    ASSERT_TRUE(GetClipboardUnicode(strWide, &lcid));
+    EXPECT_TRUE(strWide == strTyped) << strRow;
+    EXPECT_EQ(lcid, ::GetSystemDefaultLCID());
+}
+
+TEST_F(WorldText, ChineseLineScrolledSidewaysStartsOnAWholeLetter)
+{
+    if (!KeepsChinese())
+        GTEST_SKIP() << "the code page keeps no Chinese letters";
+    // Wide letters from the first column on, longer than the screen.
+    std::wstring strLine;
+    for (int i = 0; i < 60; ++i)
+        strLine += i % 2 ? L"\x5E55" : L"\x5C4F";
+    strLine += L" end";
+    ScreenLines lines;
+    ASSERT_TRUE(RunAndWait(("--sim-write " + Escaped(Utf8Of(strLine)) + "\\r\\n").c_str(), 1, lines));
+    ASSERT_EQ(lines[1], AnsiOf(strLine));
+    // One click on the horizontal bar's right arrow: the first column is
+    // the second half of the first letter, which is not drawn.
+    const RECT rc = Kb().TextArea();
+    const int cyBar = ::GetSystemMetrics(SM_CYHSCROLL);
+    const POINT ptRight = { rc.right - ::GetSystemMetrics(SM_CXHSCROLL) / 2, rc.bottom + cyBar / 2 };
+    CScreenCapture before, after;
+    ASSERT_TRUE(Kb().GrabRow(1, before));
+    ASSERT_GT(CellInk(before, 0), 0);
+    UserInput::LeftClick(ptRight);
+    ASSERT_TRUE(WaitUntil([&] { return Kb().GrabRow(1, after) && !after.SameAs(before); }, 5000));
+    CKestrelboxSession::Screenshot(("world-hscroll-" + LocaleTag()).c_str());
+    EXPECT_EQ(CellInk(after, 0), 0) << "half a letter in the first column";
+    // The next letter from the second column on (a font without Chinese
+    // letters draws a narrower box for each).
+    EXPECT_GT(CellInk(after, 1) + CellInk(after, 2), 0);
+    // Back to the first column for the tests after this one.
+    Kb().Chord({ VK_CONTROL }, VK_HOME);
+}
+
+TEST_F(WorldText, DirOfChineseNamesComesWholeAlsoWhenAReadSplitsALetter)
+{
+    if (!KeepsChinese())
+        GTEST_SKIP() << "the code page keeps no Chinese letters";
+    // Files with Chinese names in the program's folder, and after the
+    // listing one letter that the adb imitation writes in the OEM code
+    // page in two pieces, so that two reads part its bytes.
+    const std::wstring strFolder = L"\x5C4F\x5E55";
+    const std::string strDir = Kb().WorkDir() + "\\" + AnsiOf(strFolder);
+    ASSERT_TRUE(::CreateDirectoryA(strDir.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; ++i) {
+        names.push_back(AnsiOf(L"\x5185\x7F6E" + std::to_wstring(i) + L"\x6587.txt"));
+        HANDLE h = ::CreateFileA((strDir + "\\" + names.back()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                 nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        ::CloseHandle(h);
+    }
+    const std::string strOem = AnsiOf(L"\x5185");
+    const std::string strHalf1 = Escaped(strOem.substr(0, 1)), strHalf2 = Escaped(strOem.substr(1));
+    const std::string strLine = "dir /b " + AnsiOf(strFolder) + " & adb --sim-write " + strHalf1 + " --sim-sleep 300 --sim-write "
+        + strHalf2 + "#\\r\\n";
+    // Typed as the letters they are: key by key their bytes would not be.
+    ScreenLines lines;
+    UserInput::TypeWide(WideOfAnsi(strLine));
+    Kb().Press(VK_RETURN);
+    ASSERT_TRUE(WaitExitLines(1, lines, 30000)) << Describe(lines);
+    size_t nMissing = 0;
+    for (const std::string& name : names)
+        nMissing += FindLine(lines, name) < 0;
+    EXPECT_EQ(nMissing, 0u) << Describe(lines);
+    EXPECT_GE(FindLine(lines, strOem + "#"), 0) << Describe(lines);
+    for (const std::string& name : names)
+        ::DeleteFileA((strDir + "\\" + name).c_str());
+    ::RemoveDirectoryA(strDir.c_str());
 }

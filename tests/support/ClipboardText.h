@@ -73,3 +73,40 @@ inline bool WaitClipboardText(DWORD dwSequence, const std::string& strOld, std::
         return ::GetClipboardSequenceNumber() != dwSequence && GetClipboardText(strText) && strText != strOld;
     }, dwTimeout);
 }
+
+// The clipboard's CF_UNICODETEXT and CF_LOCALE (0 when it has none); false
+// when it cannot be opened or holds no Unicode text.
+inline bool GetClipboardUnicode(std::wstring& strText, LCID* pLocale = nullptr)
+{
+    strText.clear();
+    if (pLocale)
+        *pLocale = 0;
+    if (!OpenClipboardWithRetry())
+        return false;
+    bool bOk = false;
+    HANDLE hData = ::GetClipboardData(CF_UNICODETEXT);
+    const wchar_t* p = hData ? static_cast<const wchar_t*>(::GlobalLock(hData)) : nullptr;
+    if (p) {
+        strText.assign(p, wcsnlen(p, ::GlobalSize(hData) / sizeof(wchar_t)));
+        ::GlobalUnlock(hData);
+        bOk = true;
+    }
+    HANDLE hLocale = pLocale ? ::GetClipboardData(CF_LOCALE) : nullptr;
+    const LCID* pl = hLocale ? static_cast<const LCID*>(::GlobalLock(hLocale)) : nullptr;
+    if (pl) {
+        *pLocale = *pl;
+        ::GlobalUnlock(hLocale);
+    }
+    ::CloseClipboard();
+    return bOk;
+}
+
+// The Unicode form of text in the ANSI code page.
+inline std::wstring WideOfAnsi(const std::string& s)
+{
+    int n = ::MultiByteToWideChar(CP_ACP, 0, s.data(), int(s.size()), nullptr, 0);
+    std::wstring w(size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, s.data(), int(s.size()), &w[0], n);
+    return w;
+}

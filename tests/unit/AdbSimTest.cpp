@@ -79,8 +79,18 @@ void ReadWaiting(HANDLE hRead, std::string& strOut)
     }
 }
 
-// nKillAfterMs, when given, terminates the child that long after its start,
-// as Kestrelbox's Esc does.
+std::wstring WideOf(UINT nCodePage, const std::string& s)
+{
+    int n = MultiByteToWideChar(nCodePage, 0, s.data(), int(s.size()), NULL, 0);
+    std::wstring w(size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(nCodePage, 0, s.data(), int(s.size()), &w[0], n);
+    return w;
+}
+
+// The arguments are UTF-8 and reach the child as the letters they are,
+// whatever the ANSI code page has. nKillAfterMs, when given, terminates the
+// child that long after its start, as Kestrelbox's Esc does.
 void RunAdb(AdbRun& run, const std::string& strArgs, const std::string& strInput = std::string(),
             const std::string& strIdleMs = "4000", DWORD nKillAfterMs = INFINITE)
 {
@@ -91,7 +101,7 @@ void RunAdb(AdbRun& run, const std::string& strArgs, const std::string& strInput
     SetHandleInformation(hInWrite, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(hOutRead, HANDLE_FLAG_INHERIT, 0);
 
-    STARTUPINFOA si;
+    STARTUPINFOW si;
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -101,9 +111,9 @@ void RunAdb(AdbRun& run, const std::string& strArgs, const std::string& strInput
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof(pi));
 
-    std::string strCmd = AdbSimCommand(strArgs);
-    std::vector<char> cmd(strCmd.begin(), strCmd.end());
-    cmd.push_back('\0');
+    std::wstring strCmd = WideOf(CP_ACP, "\"" + AdbSimPath() + "\" ") + WideOf(CP_UTF8, strArgs);
+    std::vector<wchar_t> cmd(strCmd.begin(), strCmd.end());
+    cmd.push_back(L'\0');
     std::vector<char> env = EnvironmentBlock({{"ADBSIM_IDLE_MS", strIdleMs}, {"ANDROID_ADB_SERVER_PORT", TestPort()}}, false);
 
     DWORD nStart = GetTickCount();
@@ -111,7 +121,7 @@ void RunAdb(AdbRun& run, const std::string& strArgs, const std::string& strInput
     // its hidden console host behind, holding the pipes; a child that will be
     // killed runs detached, so that only adb.exe's own doing is measured.
     DWORD nFlags = nKillAfterMs == INFINITE ? CREATE_NO_WINDOW : DETACHED_PROCESS;
-    run.bStarted = CreateProcessA(NULL, cmd.data(), NULL, NULL, TRUE, nFlags, env.data(), NULL, &si, &pi) != 0;
+    run.bStarted = CreateProcessW(NULL, cmd.data(), NULL, NULL, TRUE, nFlags, env.data(), NULL, &si, &pi) != 0;
     CloseHandle(hInRead);
     CloseHandle(hOutWrite);
     run.hOutput = hOutRead;
@@ -236,6 +246,34 @@ TEST_F(AdbSimTest, SimWriteEscapesAreByteExact)
     EXPECT_EQ(run.nExitCode, 0u);
     const char kExpected[] = "A\r\n\t\0\b\\\xFF\0z\xC3\xA9";
     EXPECT_EQ(run.strOutput, std::string(kExpected, sizeof(kExpected) - 1));
+}
+
+TEST_F(AdbSimTest, ArgumentsArriveAsUtf16AndGoOutAsUtf8AsAdbSends)
+{
+    // Cyrillic, the euro sign and a Chinese letter: no ANSI code page has
+    // them all, yet adb passes each on.
+    const std::string strWords = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, \xE2\x82\xAC \xE4\xB8\xAD";
+    char szTemp[MAX_PATH];
+    GetTempPathA(MAX_PATH, szTemp);
+    const std::string strLog = std::string(szTemp) + "kb-adbsim-commands-" + TestPort() + ".txt";
+    DeleteFileA(strLog.c_str());
+    SetEnvironmentVariableA("ADBSIM_COMMAND_LOG", strLog.c_str());
+    AdbRun run;
+    RunAdb(run, "--sim-write \"" + strWords + "\"");
+    SetEnvironmentVariableA("ADBSIM_COMMAND_LOG", NULL);
+    EXPECT_TRUE(Answered(run, 0u, strWords));
+
+    // It reports the command line it got, as UTF-8.
+    std::string strLogged;
+    HANDLE h = CreateFileA(strLog.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    char buf[4096];
+    DWORD n = 0;
+    while (ReadFile(h, buf, sizeof(buf), &n, NULL) && n > 0)
+        strLogged.append(buf, n);
+    CloseHandle(h);
+    DeleteFileA(strLog.c_str());
+    EXPECT_NE(strLogged.find("--sim-write \"" + strWords + "\"\r\n"), std::string::npos) << strLogged;
 }
 
 TEST_F(AdbSimTest, SimStderrWritesIntoTheSamePipeInOrder)

@@ -146,7 +146,7 @@ TEST_F(CommandLine, ShiftCtrlPgUpClearsTheHistoryAndTheSelectedText)
     EXPECT_EQ(EditText(), "abc ") << "walking an empty history leaves the line alone";
 }
 
-TEST_F(CommandLine, EmptyEnterIsStoredOnceAndTypedLettersStayInTheWindowsCodePage)
+TEST_F(CommandLine, EmptyEnterIsStoredOnceAndTypedLettersRunInTheWindowsCodePage)
 {
     Type("");
     Type("");
@@ -156,8 +156,8 @@ TEST_F(CommandLine, EmptyEnterIsStoredOnceAndTypedLettersStayInTheWindowsCodePag
     ASSERT_TRUE(WaitForLine(ExitLine(0, 0)));
     EXPECT_EQ(main.m_panel.m_edit.m_history.GetCount(), 2);
     EXPECT_STREQ(main.m_panel.m_edit.m_history.GetAt(1), "--sim-write caf\xE9");
-    EXPECT_EQ(main.m_interp.m_cmdRunner.m_strCommand, CString("adb --sim-write caf\x82"))
-        << "the child gets the OEM code page";
+    EXPECT_EQ(main.m_interp.m_cmdRunner.m_strCommand, CString("adb --sim-write caf\xE9"));
+    EXPECT_EQ(main.m_interp.m_cmdRunner.m_nCodePage, UINT(CP_ACP)) << "the child gets the letters typed";
     EXPECT_GE(IndexOfLine("\x03" "adb --sim-write caf\xE9"), 0) << "the echo is shown in the Windows code page";
 }
 
@@ -242,4 +242,41 @@ TEST_F(CommandLine, CtrlBWhileACommandRunsOpensNoDialog)
     driver.Stop();
     EXPECT_EQ(driver.Found(), nullptr);
     Press(VK_ESCAPE);
+}
+
+TEST_F(CommandLine, EveryKindOfLineReachesItsChildWithTheLettersTyped)
+{
+    // The euro sign and the dash of "file - copy" names are letters of 1252
+    // that the OEM code page 437 lacks. adb (the imitation) writes its
+    // arguments back as UTF-8, which shows them in the Windows code page.
+    Type("--sim-write \x80\x96" "caf\xE9|\\r\\n");
+    ASSERT_TRUE(WaitForLine(ExitLine(0, 0))) << ::testing::PrintToString(Lines());
+    EXPECT_GE(IndexOfLine("\x80\x96" "caf\xE9|"), 0) << "typed: " << ::testing::PrintToString(Lines());
+    ASSERT_TRUE(WaitIdle());
+
+    main.m_batch.Start(&main, "--sim-write b\x80\x96|\\r\\n\r\n");
+    ASSERT_TRUE(PumpKeysUntil([&] { return IndexOfLine(ExitLine(1, 0)) >= 0; })) << ::testing::PrintToString(Lines());
+    EXPECT_GE(IndexOfLine("b\x80\x96|"), 0) << "batch: " << ::testing::PrintToString(Lines());
+    ASSERT_TRUE(WaitIdle());
+
+    // dir finds a file by the dash in its name; through the OEM code page
+    // the dash became a hyphen, which names no file.
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string dir = std::string(temp) + "kb dir ansi";
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    const std::string file = dir + "\\kb\x96x.txt";
+    HANDLE h = ::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ::CloseHandle(h);
+    Type(("dir /b \"" + dir + "\\kb\x96*\"").c_str());
+    bool bDone = PumpKeysUntil([&] { return IndexOfLine(ExitLine(2, 0)) >= 0 || IndexOfLine(ExitLine(2, 1)) >= 0; });
+    ::DeleteFileA(file.c_str());
+    ::RemoveDirectoryA(dir.c_str());
+    ASSERT_TRUE(bDone) << ::testing::PrintToString(Lines());
+    bool bListed = false;
+    for (const std::string& line : Lines())
+        bListed = bListed || (line.size() == 8 && line.compare(0, 2, "kb") == 0 && line.compare(3, 5, "x.txt") == 0);
+    EXPECT_TRUE(bListed) << "dir: " << ::testing::PrintToString(Lines());
+    EXPECT_EQ(main.m_interp.m_cmdRunner.m_nCodePage, UINT(CP_ACP));
 }

@@ -712,6 +712,8 @@ TEST_F(ConsoleViewWindow, ScreenFontHasTheCharacterSetOfTheAnsiCodePageAndAFixed
     struct { UINT nCodePage; BYTE nCharSet; } const kSets[] = {
         { 1252, ANSI_CHARSET }, { 1251, RUSSIAN_CHARSET }, { 1250, EASTEUROPE_CHARSET },
         { 936, GB2312_CHARSET }, { 932, SHIFTJIS_CHARSET }, { 949, HANGUL_CHARSET }, { 950, CHINESEBIG5_CHARSET },
+        // UTF-8 has no character set: the system picks a font per letter.
+        { CP_UTF8, DEFAULT_CHARSET },
     };
     int nWant = -1;
     for (const auto& set : kSets)
@@ -727,8 +729,86 @@ TEST_F(ConsoleViewWindow, ScreenFontHasTheCharacterSetOfTheAnsiCodePageAndAFixed
         // The font the system made of it draws that character set.
         HDC hdc = ::GetDC(nullptr);
         HGDIOBJ hOld = ::SelectObject(hdc, pFont->m_hObject);
-        EXPECT_EQ(::GetTextCharset(hdc), nWant);
+        if (nWant != DEFAULT_CHARSET) {
+            EXPECT_EQ(::GetTextCharset(hdc), nWant);
+        }
         ::SelectObject(hdc, hOld);
         ::ReleaseDC(nullptr, hdc);
+    }
+}
+
+namespace {
+// Pixels of a visible line's cell that differ from the background.
+int CellInk(CConsoleView& v, int nRow, int nColumn)
+{
+    HDC hdc = ::GetDC(v.m_hWnd);
+    int n = 0;
+    for (int y = nRow * v.m_nLineHeight; y < (nRow + 1) * v.m_nLineHeight; ++y)
+        for (int x = nColumn * v.m_nCharWidth; x < (nColumn + 1) * v.m_nCharWidth; ++x)
+            n += ::GetPixel(hdc, x, y) != v.m_crBack;
+    ::ReleaseDC(v.m_hWnd, hdc);
+    return n;
+}
+
+// The first and last cell of a visible line that show colour c, or -1.
+std::pair<int, int> CellsOfColour(CConsoleView& v, int nRow, COLORREF c)
+{
+    HDC hdc = ::GetDC(v.m_hWnd);
+    std::pair<int, int> cells(-1, -1);
+    const int y = nRow * v.m_nLineHeight + 1;
+    for (int x = 0; x < v.m_hBar.m_nPage * v.m_nCharWidth; ++x) {
+        if (::GetPixel(hdc, x, y) == c) {
+            if (cells.first < 0)
+                cells.first = x / v.m_nCharWidth;
+            cells.second = x / v.m_nCharWidth;
+        }
+    }
+    ::ReleaseDC(v.m_hWnd, hdc);
+    return cells;
+}
+}
+
+TEST_F(ConsoleViewWindow, Utf8LettersTakeOneCellEastAsianWideLettersTwo)
+{
+    view.SetLetters(CP_UTF8);
+    SizeForPage(20, 40);
+    // Three Cyrillic letters, a blank, two Chinese ones and "!": 9 cells of 14 bytes.
+    view.PrintAnsi("\xD0\x9F\xD1\x80\xD0\xB8 \xE4\xB8\xAD\xE6\x96\x87!");
+    view.PrintAnsi("ab");
+    Paint();
+    EXPECT_EQ(view.m_hBar.m_nRange, 9) << "the longest line in cells";
+    EXPECT_GT(CellInk(view, 0, 8), 0) << "the '!' stands in cell 8";
+    for (int c = 9; c < 14; ++c)
+        EXPECT_EQ(CellInk(view, 0, c), 0) << "nothing is drawn byte by byte, cell " << c;
+    // The find colours cover the letters' cells, not their bytes.
+    view.m_finder.SetPattern("\xE6\x96\x87!");
+    view.FindNext();
+    Paint();
+    EXPECT_EQ(CellsOfColour(view, 0, view.m_crFindBack), std::make_pair(6, 8));
+}
+
+TEST_F(ConsoleViewWindow, ScrolledOntoTheSecondHalfOfAWideLetterTheLineStartsWithTheNextLetter)
+{
+    SizeForPage(20, 40);
+    // UTF-8, where a wide letter is three bytes and two cells, and a
+    // double-byte code page, where it is two of each; the bytes draw
+    // something in any locale, so a half letter would leave ink.
+    for (UINT nCodePage : { UINT(CP_UTF8), 936u }) {
+        view.m_store.Clear();
+        view.SetLetters(nCodePage);
+        const std::string strWide = nCodePage == CP_UTF8 ? "\xE4\xB8\xAD" : "\xD6\xD0";
+        std::string strLine = "x";
+        for (int i = 0; i < 40; ++i)
+            strLine += strWide + "b";
+        view.PrintAnsi(strLine.c_str());
+        view.PrintAnsi(("b" + strWide + "b").c_str());
+        ShowAt(0, 2);
+        ASSERT_EQ(view.m_hBar.m_nPos, 2) << nCodePage;
+        EXPECT_EQ(CellInk(view, 0, 0), 0) << nCodePage << ": no half letter in the first column";
+        EXPECT_GT(CellInk(view, 0, 1), 0) << nCodePage << ": the 'b' after it stands in the second";
+        EXPECT_EQ(CellInk(view, 1, 0), 0) << nCodePage;
+        EXPECT_GT(CellInk(view, 1, 1), 0) << nCodePage;
+        ShowAt(0, 1);
+        EXPECT_GT(CellInk(view, 1, 0), 0) << nCodePage << ": a whole letter from the first column";
     }
 }

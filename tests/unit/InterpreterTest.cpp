@@ -534,8 +534,9 @@ TEST_F(Interpreter, LcdTypedWithLettersBeyondAsciiEntersThatFolder)
     std::string before = CurrentFolder();
     char temp[MAX_PATH];
     ::GetTempPathA(MAX_PATH, temp);
-    // Typed in the Windows code page; interpreted in the OEM one.
-    std::string typed = std::string(temp) + "kb Donn\xE9" "es \xE7" "a";
+    // Typed in the Windows code page and run in it: the euro sign and the
+    // dash are letters that the OEM code page lacks.
+    std::string typed = std::string(temp) + "kb Donn\xE9" "es \xE7" "a \x80 \x96";
     std::string batch = std::string(temp) + "kb \xC9t\xE9";
     ::CreateDirectoryA(typed.c_str(), nullptr);
     ::CreateDirectoryA(batch.c_str(), nullptr);

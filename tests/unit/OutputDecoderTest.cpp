@@ -28,6 +28,7 @@ Calls DecodeCalls(const std::string& strChunk, bool bUtf8 = false, UINT nCodePag
 {
     COutputDecoder decoder;
     decoder.m_nCodePage = nCodePage;
+    decoder.m_nByteCodePage = 437;
     std::atomic<bool> bAbort { false };
     CCallRecorder rec;
     EXPECT_TRUE(decoder.Decode(strChunk.data(), DWORD(strChunk.size()), bUtf8, bAbort, rec));
@@ -35,10 +36,11 @@ Calls DecodeCalls(const std::string& strChunk, bool bUtf8 = false, UINT nCodePag
 }
 
 std::vector<std::string> DecodeChunks(const std::vector<std::string>& chunks, bool bUtf8 = false,
-                                      UINT nCodePage = 1252)
+                                      UINT nCodePage = 1252, UINT nByteCodePage = 437)
 {
     COutputDecoder decoder;
     decoder.m_nCodePage = nCodePage;
+    decoder.m_nByteCodePage = nByteCodePage;
     std::atomic<bool> bAbort { false };
     CLineCollector lines;
     for (const std::string& strChunk : chunks)
@@ -58,6 +60,7 @@ std::string Bytes(std::initializer_list<int> bytes)
 // A decoder fed chunk by chunk, with what it hands over recorded.
 class DecoderTest : public ::testing::Test {
 protected:
+    void SetUp() override { decoder.m_nByteCodePage = 437; }
     COutputDecoder decoder;
     std::atomic<bool> bAbort { false };
     CCallRecorder rec;
@@ -231,6 +234,44 @@ TEST_F(OutputDecoderChunks, BytesAboveAsciiPassUnchangedWithoutUtf8)
     EXPECT_EQ(DecodeCalls(strChunk, false), (Calls { { strChunk, true } }));
 }
 
+TEST_F(OutputDecoderChunks, DoubleByteLetterSplitAcrossChunksIsOneLetter)
+{
+    typedef std::vector<std::string> Lines;
+    // dir in a Chinese OEM code page: "a" and four letters, the second
+    // byte of each in the lead bytes' range too, so only the count of the
+    // run tells a lead byte from a second byte.
+    const std::string strText = "a\xD6\xD0\xCE\xC4\xB5\xB5\xB0\xB8|\r\n";
+    for (size_t nCut = 1; nCut + 2 < strText.size(); nCut++) {
+        Lines got = DecodeChunks({ strText.substr(0, nCut), strText.substr(nCut) }, false, 936, 936);
+        EXPECT_EQ(got, (Lines { "a\xD6\xD0\xCE\xC4\xB5\xB5\xB0\xB8|" })) << "cut after byte " << nCut;
+    }
+    // The first piece goes out at once, without the carried lead byte.
+    decoder.m_nByteCodePage = 936;
+    decoder.Decode("a\xD6\xD0\xCE", 4, false, bAbort, rec);
+    EXPECT_EQ(rec.m_calls, (Calls { { "a\xD6\xD0", true } }));
+    ASSERT_TRUE(decoder.HasPendingOutput());
+    // A stream that ends after a lead byte hands it over as it is.
+    EXPECT_TRUE(decoder.Decode("", 0, false, bAbort, rec, true));
+    EXPECT_EQ(rec.m_calls.back(), std::make_pair(std::string("\xCE"), true));
+    // A single-byte OEM code page carries nothing: the first piece keeps
+    // its last byte.
+    decoder.Reset();
+    decoder.m_nByteCodePage = 437;
+    rec.m_calls.clear();
+    decoder.Decode("a\xD6", 2, false, bAbort, rec);
+    EXPECT_EQ(rec.m_calls, (Calls { { "a\xD6", true } }));
+    EXPECT_FALSE(decoder.HasPendingOutput());
+}
+
+TEST_F(OutputDecoderChunks, OutputOfAUtf8OemCodePageIsDecodedAsUtf8)
+{
+    typedef std::vector<std::string> Lines;
+    // Under the system code page 65001 the command processor writes UTF-8:
+    // a letter split by a read is carried, a broken one is '?'.
+    EXPECT_EQ(DecodeChunks({ "\xD0\x9F\xE4", "\xB8\xAD|\xFF\n" }, false, CP_UTF8, CP_UTF8),
+              (Lines { "\xD0\x9F\xE4\xB8\xAD|?" }));
+}
+
 TEST_F(OutputDecoderUtf8, DecodesLettersStraightIntoTheAnsiCodePage)
 {
     // The decoder's own code page unless told otherwise is the system's
@@ -263,6 +304,19 @@ TEST_F(OutputDecoderUtf8, InvalidSequencesGiveOneQuestionMarkPerSkip)
     // U+10000 is over-long too; F5 leads nothing.
     EXPECT_EQ(DecodeCalls(Bytes({ 0xC0, 0xAF, '|', 0xF0, 0x8F, 0xBF, 0xBF, '|', 0x80, '|', 0xF5, 0x80 }), true),
               (Calls { { "?|?|?|??", true } }));
+}
+
+TEST_F(OutputDecoderUtf8, UnderTheUtf8CodePageEveryValidLetterIsStoredAsItCame)
+{
+    // Cyrillic, Chinese and an emoji are kept; over-long forms and a
+    // surrogate are no letters.
+    EXPECT_EQ(DecodeCalls("\xD0\x9F\xD1\x80|\xE4\xB8\xAD|\xF0\x9F\x98\x80|\xE0\x80\xAF|\xED\xA0\x80\n", true, CP_UTF8),
+              (Calls { { "\xD0\x9F\xD1\x80|\xE4\xB8\xAD|\xF0\x9F\x98\x80|?|?", false } }));
+    typedef std::vector<std::string> Lines;
+    const std::string strText = "a\xE4\xB8\xAD\xF0\x9F\x98\x80\n";
+    for (size_t nCut = 1; nCut + 1 < strText.size(); nCut++)
+        EXPECT_EQ(DecodeChunks({ strText.substr(0, nCut), strText.substr(nCut) }, true, CP_UTF8),
+                  (Lines { "a\xE4\xB8\xAD\xF0\x9F\x98\x80" })) << "cut after byte " << nCut;
 }
 
 TEST_F(OutputDecoderUtf8, SequenceSplitAcrossChunksIsOneLetter)

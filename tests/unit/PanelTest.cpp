@@ -92,6 +92,21 @@ TEST_F(Panel, DefaultFontPutsLampAndCommandLineSixPixelsDown)
     EXPECT_EQ(::SendMessageA(Edit(), EM_GETLIMITTEXT, 0, 0), 2048);
 }
 
+TEST_F(Panel, CommandLineFontHasTheCharacterSetOfTheAnsiCodePage)
+{
+    // As the screen's font: DEFAULT_CHARSET would let a Chinese system
+    // space Latin letters wide.
+    HFONT hFont = HFONT(::SendMessageA(Edit(), WM_GETFONT, 0, 0));
+    LOGFONTA lf = {};
+    ASSERT_EQ(::GetObjectA(hFont, sizeof(lf), &lf), int(sizeof(lf)));
+    CHARSETINFO csi = {};
+    const BOOL bKnown = ::TranslateCharsetInfo(reinterpret_cast<DWORD*>(UINT_PTR(::GetACP())), &csi, TCI_SRCCODEPAGE);
+    EXPECT_EQ(lf.lfCharSet, bKnown && ::GetACP() != CP_UTF8 ? BYTE(csi.ciCharset) : BYTE(DEFAULT_CHARSET));
+    if (::GetACP() == 1252) {
+        EXPECT_EQ(lf.lfCharSet, ANSI_CHARSET);
+    }
+}
+
 TEST_F(PanelFont, TwelvePointCommandFontMakesA32PixelPanel)
 {
     g_config.m_settings.CommandFont.m_size = 12;

@@ -195,3 +195,39 @@ TEST(TextFinderTest, FoldsLettersOfTheWindowsCodePage)
     f.SetPattern("\xC9T\xC9");
     EXPECT_EQ(Forward(f, s), Pos(0, 2));
 }
+
+TEST(TextFinderTest, InUtf8LettersFoldAsTheSystemFoldsThemAndMatchWhole)
+{
+    CTextFinder f;
+    f.m_bUtf8 = true;
+    // Cyrillic and Greek fold; ASCII folds; a Chinese letter and an emoji
+    // match only themselves; "ss" is not the sharp s.
+    CVectorSource s({ "x \xD0\x9F\xD0\xA0\xD0\x98\xD0\x92\xD0\x95\xD0\xA2 \xCE\xA3\xCE\xBF", "\xE4\xB8\xAD Stra\xC3\x9F" "e ss",
+                      "\xF0\x9F\x98\x80 ABC \xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82" });
+    f.SetPattern("\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82");   // lower case
+    EXPECT_EQ(Walk(f, s, "FFFB"), (Walked{ Pos(0, 2), Pos(2, 9), kNone, Pos(2, 9) }));
+    f.SetPattern("\xCF\x83\xCE\x9F");   // upper and lower case swapped
+    EXPECT_EQ(Walk(f, s, "F"), (Walked{ Pos(0, 15) }));
+    f.SetPattern("STRASSE");
+    EXPECT_EQ(Walk(f, s, "F"), (Walked{ kNone }));
+    f.SetPattern("stra\xC3\x9F" "E");
+    EXPECT_EQ(Walk(f, s, "F"), (Walked{ Pos(1, 4) }));
+    f.SetPattern("\xE4\xB8\xAD");
+    EXPECT_EQ(Walk(f, s, "FF"), (Walked{ Pos(1, 0), kNone }));
+    f.SetPattern("\xF0\x9F\x98\x80 abc");
+    EXPECT_EQ(Walk(f, s, "F"), (Walked{ Pos(2, 0) }));
+}
+
+TEST(TextFinderTest, InUtf8ALongPatternSkipsAheadYetFindsFoldedLetters)
+{
+    CTextFinder f;
+    f.m_bUtf8 = true;
+    // Long enough for the skipping scan, whose steps must allow for every
+    // form of each letter; the match begins on a whole letter.
+    CVectorSource t({ std::string(300, 'x') + "\xD0\x9F\xD0\xA0\xD0\x98\xD0\x92\xD0\x95\xD0\xA2" + std::string(300, 'y'),
+                      "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82Y" });
+    f.SetPattern("x\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82y");
+    EXPECT_EQ(Walk(f, t, "FFB"), (Walked{ Pos(0, 299), kNone, Pos(0, 299) }));
+    f.SetPattern("\xD0\x9F\xD0\xA0\xD0\x98\xD0\x92\xD0\x95\xD0\xA2y");
+    EXPECT_EQ(Walk(f, t, "BBB"), (Walked{ Pos(1, 0), Pos(0, 300), kNone }));
+}

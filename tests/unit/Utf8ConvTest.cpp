@@ -20,7 +20,7 @@ std::string NarrowAll(CUtf8Conv& conv, const std::string& s, std::string* pLengt
 {
     std::string strOut;
     for (size_t i = 0; i < s.size(); i += size_t(conv.m_nLength)) {
-        char ch[2];
+        char ch[4];
         strOut.append(ch, size_t(conv.ToNarrowChar(s.data() + i, s.size() - i, ch)));
         if (pLengths)
             *pLengths += char('0' + conv.m_nLength);
@@ -241,4 +241,40 @@ TEST(Utf8ConvToUtf8, EveryOemByteSurvivesTheRoundTrip)
         EXPECT_EQ(conv.ToNarrow(utf8, size_t(nWritten)), char(b)) << "byte " << b;
         EXPECT_EQ(conv.m_nLength, nWritten) << "byte " << b;
     }
+}
+
+TEST(Utf8ConvFlags, CodePagesThatRefuseTheNoBestFitFlagGetNone)
+{
+    // Windows fails the call (ERROR_INVALID_FLAGS) for these; Wine takes
+    // the flag, so only this choice shows the difference.
+    for (UINT n : { UINT(CP_UTF8), UINT(CP_UTF7), 54936u, 50220u, 50229u, 57002u, 57011u, 42u })
+        EXPECT_EQ(CUtf8Conv::NoBestFitFlags(n), 0u) << n;
+    for (UINT n : { 1252u, 1251u, 936u, 437u, 866u, 932u, 50230u, 57012u })
+        EXPECT_EQ(CUtf8Conv::NoBestFitFlags(n), DWORD(WC_NO_BEST_FIT_CHARS)) << n;
+    EXPECT_EQ(CUtf8Conv::NoBestFitFlags(CP_ACP), CUtf8Conv::NoBestFitFlags(::GetACP()));
+    EXPECT_EQ(CUtf8Conv::NoBestFitFlags(CP_OEMCP), CUtf8Conv::NoBestFitFlags(::GetOEMCP()));
+    // Nor may UTF-7 and UTF-8 be asked whether a default character was used.
+    EXPECT_FALSE(CUtf8Conv::MayAskUsedDefault(CP_UTF8));
+    EXPECT_FALSE(CUtf8Conv::MayAskUsedDefault(CP_UTF7));
+    EXPECT_TRUE(CUtf8Conv::MayAskUsedDefault(1252));
+    EXPECT_EQ(CUtf8Conv::IsUtf8(CP_ACP), ::GetACP() == CP_UTF8);
+}
+
+TEST(Utf8ConvToNarrowChar, UnderTheUtf8CodePageALetterOfUpToFourBytesIsItself)
+{
+    CUtf8Conv conv(CP_UTF8);
+    std::string strLengths;
+    EXPECT_EQ(NarrowAll(conv, "\xD0\x9F\xE4\xB8\xAD\xF0\x9F\x98\x80" "a", &strLengths),
+              "\xD0\x9F\xE4\xB8\xAD\xF0\x9F\x98\x80" "a");
+    EXPECT_EQ(strLengths, "2341");
+    strLengths.clear();
+    // Over-long forms, a surrogate and a lone continuation byte.
+    EXPECT_EQ(NarrowAll(conv, "\xC0\xAF\xE0\x80\xAF\xED\xA0\x80\x80", &strLengths), "????");
+    EXPECT_EQ(strLengths, "2331");
+}
+
+TEST(Utf8ConvToUtf8, UnderTheUtf8CodePageTextStaysButBrokenBytesBecomeQuestionMarks)
+{
+    EXPECT_EQ(ToUtf8("echo \xD0\x9F\xE2\x82\xAC \xE4\xB8\xAD", CP_UTF8), "echo \xD0\x9F\xE2\x82\xAC \xE4\xB8\xAD");
+    EXPECT_EQ(ToUtf8("a\xD0\xFF\xE4\xB8", CP_UTF8), "a????");
 }

@@ -289,6 +289,39 @@ TEST_F(ViewGestures, DoubleClickPutsASpaceAndTheWordIntoTheCommandLine)
     EXPECT_EQ(EditText(), "run  devices") << "the pick can be undone";
 }
 
+TEST_F(ViewGestures, CopyCarriesUnicodeTextAndTheSystemLocaleBesideTheAnsiText)
+{
+    // What a Unicode program pastes must be the letters shown, whatever
+    // keyboard layout is active: the copy says so itself.
+    View().PrintAnsi("caf\xE9 \x80");
+    View().PrintF("%cerr", 1);
+    Paint();
+    const std::string strAnsi = CopyOf([&] { CtrlMiddle(); });
+    EXPECT_EQ(strAnsi, "caf\xE9 \x80\r\n!err");
+    std::wstring strWide;
+    LCID lcid = 0;
+    ASSERT_TRUE(GetClipboardUnicode(strWide, &lcid));
+    EXPECT_TRUE(strWide == WideOfAnsi(strAnsi));
+    EXPECT_EQ(lcid, ::GetSystemDefaultLCID());
+    if (::GetACP() == 1252) {
+        EXPECT_TRUE(strWide == L"caf\x00E9 \x20AC\r\n!err");
+    }
+}
+
+TEST_F(ViewGestures, InUtf8ADoubleClickOnAnyCellOfALetterPicksItsWord)
+{
+    View().SetLetters(CP_UTF8);
+    SizeForPage(20, 40);
+    // ab, a blank, two wide letters (cells 3 to 6), a blank, two Cyrillic ones.
+    View().PrintAnsi("ab \xE4\xB8\xAD\xE6\x96\x87 \xD0\x9F\xD1\x80");
+    Paint();
+    EXPECT_EQ(Pick(0, 4), " \xE4\xB8\xAD\xE6\x96\x87") << "the second half of a wide letter";
+    EXPECT_EQ(Pick(0, 6), " \xE4\xB8\xAD\xE6\x96\x87");
+    EXPECT_EQ(Pick(0, 7), "  ");
+    EXPECT_EQ(Pick(0, 9), " \xD0\x9F\xD1\x80");
+    EXPECT_EQ(Pick(0, 10), "  ") << "past the last letter, not past the last byte";
+}
+
 TEST_F(ViewGestures, DoubleClickCountsTheHorizontalScrollPosition)
 {
     SizeForPage(20, 40);

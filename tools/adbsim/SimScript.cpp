@@ -33,25 +33,6 @@ int HexValue(char c)
 
 } // namespace
 
-namespace {
-
-// adb writes UTF-8, its own texts as well as the device's: letters typed
-// into the arguments (which arrive in the ANSI code page) go out as UTF-8;
-// escaped bytes are left as they are.
-std::string ToAdbUtf8(const std::string& strText)
-{
-    if (strText.empty())
-        return strText;
-    int nWide = MultiByteToWideChar(CP_ACP, 0, strText.data(), int(strText.size()), nullptr, 0);
-    std::wstring wide(size_t(nWide), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, strText.data(), int(strText.size()), &wide[0], nWide);
-    int nUtf8 = WideCharToMultiByte(CP_UTF8, 0, wide.data(), nWide, nullptr, 0, nullptr, nullptr);
-    std::string strUtf8(size_t(nUtf8), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), nWide, &strUtf8[0], nUtf8, nullptr, nullptr);
-    return strUtf8;
-}
-
-} // namespace
 
 bool CSimScript::Unescape(const std::string& strText, std::string& strBytes, std::string& strError)
 {
@@ -158,7 +139,7 @@ bool CSimScript::Parse(const std::vector<std::string>& args, std::string& strErr
         {
             step.kind = strSwitch == "--sim-write" ? StepWrite : StepStderr;
             std::string strEscapeError;
-            if (!Unescape(ToAdbUtf8(strValue), step.strBytes, strEscapeError))
+            if (!Unescape(strValue, step.strBytes, strEscapeError))
             {
                 strError = strSwitch + ": " + strEscapeError;
                 return false;

@@ -320,11 +320,47 @@ int RunAdb(const Args& argsIn)
 
 } // namespace
 
-int main(int argc, char** argv)
+namespace {
+
+std::string Utf8Of(const wchar_t* psz)
 {
+    int n = WideCharToMultiByte(CP_UTF8, 0, psz, -1, nullptr, 0, nullptr, nullptr);
+    std::string s(size_t(n > 1 ? n - 1 : 0), '\0');
+    if (n > 1)
+        WideCharToMultiByte(CP_UTF8, 0, psz, -1, &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+// With ADBSIM_COMMAND_LOG naming a file, each run adds its whole command
+// line to it in UTF-8, as the device would get it: a test sees exactly the
+// letters a program passed.
+void LogCommandLine()
+{
+    wchar_t szFile[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(L"ADBSIM_COMMAND_LOG", szFile, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return;
+    HANDLE h = CreateFileW(szFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    std::string strLine = Utf8Of(GetCommandLineW()) + "\r\n";
+    DWORD dwWritten = 0;
+    WriteFile(h, strLine.data(), DWORD(strLine.size()), &dwWritten, nullptr);
+    CloseHandle(h);
+}
+
+} // namespace
+
+// adb takes its command line as UTF-16 and sends the words to the device
+// as UTF-8; so do these: every letter a program passes arrives, whatever
+// the ANSI code page has.
+int wmain(int argc, wchar_t** argv)
+{
+    LogCommandLine();
     Args args;
     for (int i = 1; i < argc; ++i)
-        args.push_back(argv[i]);
+        args.push_back(Utf8Of(argv[i]));
     if (!args.empty() && args[0].compare(0, 6, "--sim-") == 0)
         return RunSimSwitches(args);
     return RunAdb(args);
