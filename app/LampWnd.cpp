@@ -29,12 +29,47 @@ void CLampWnd::FreeIcons()
     }
 }
 
+int CLampWnd::CurrentLamp() const
+{
+    if (g_bBusy)
+        return LAMP_RED;
+    return m_readiness == DeviceReadiness::NotReady ? LAMP_YELLOW : LAMP_GREEN;
+}
+
+std::wstring CLampWnd::TipText() const
+{
+    if (g_bBusy)
+        return L"A command is running \x2014 Esc ends it";
+    return m_strDeviceText.empty() ? std::wstring(L"Ready") : m_strDeviceText;
+}
+
+void CLampWnd::SetDeviceState(DeviceReadiness readiness, const std::wstring& strText)
+{
+    if (readiness != m_readiness) {
+        m_readiness = readiness;
+        if (m_hWnd)
+            Invalidate(TRUE);
+    }
+    m_strDeviceText = strText;
+    m_tip.Update(TipText());
+}
+
+void CLampWnd::ShowTip()
+{
+    RECT rc;
+    GetWindowRect(&rc);
+    m_tip.Show(::GetAncestor(m_hWnd, GA_ROOT), TipText(), rc, m_hTipFont);
+}
+
 void CLampWnd::OnPaint()
 {
     CPaintDC dc(m_hWnd);
     RECT rc;
     GetClientRect(&rc);
-    const CIconEntry& e = m_icons[g_bBusy ? LAMP_RED : LAMP_GREEN];
+    // A repaint comes with every change of the busy flag: the tip follows.
+    if (m_tip.IsShown())
+        m_tip.Update(TipText());
+    const CIconEntry& e = m_icons[CurrentLamp()];
     if (e.hIcon)
         ::DrawIconEx(dc, rc.left, rc.top, e.hIcon, e.nSize, e.nSize, 0, nullptr, DI_NORMAL);
 }
@@ -55,6 +90,23 @@ LRESULT CLampWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
     case WM_PAINT:
         OnPaint();
         return 0;
+    case WM_MOUSEMOVE:
+        if (!m_bTracking) {
+            TRACKMOUSEEVENT tme = { sizeof(tme), TME_HOVER | TME_LEAVE, m_hWnd, HOVER_DEFAULT };
+            m_bTracking = ::TrackMouseEvent(&tme) != FALSE;
+        }
+        return 0;
+    case WM_MOUSEHOVER:
+        ShowTip();
+        return 0;
+    case WM_MOUSELEAVE:
+        m_bTracking = false;
+        m_tip.Hide();
+        return 0;
+    case WM_DESTROY:
+        if (m_tip.m_hWnd)
+            m_tip.DestroyWindow();
+        break;
     case WM_NCDESTROY:
         if (g_pLampWnd == this)
             g_pLampWnd = nullptr;

@@ -1,6 +1,12 @@
 #pragma once
-// CLampWnd: the 16 x 16 status lamp at the left of the command panel, red
-// while a command runs, green otherwise.
+// CLampWnd: the 16 x 16 status lamp at the left of the command panel: red
+// while a command runs; otherwise yellow while the devices that commands go
+// to are not ready, green when they are (or when nothing is known of them).
+// While the mouse rests on it, a tip tells the state in words.
+#include <string>
+
+#include "app/LampTip.h"
+#include "commands/DeviceChoice.h"
 #include "framework/Wnd.h"
 
 class CLampWnd : public CWnd {
@@ -14,12 +20,28 @@ public:
     enum { LAMP_RED, LAMP_GREEN, LAMP_YELLOW, LAMP_COUNT };
     CIconEntry m_icons[LAMP_COUNT] = {};
 
+    // The devices' state and its words; repaints only on a change.
+    void SetDeviceState(DeviceReadiness readiness, const std::wstring& strText);
+    // The entry that a paint now draws.
+    int CurrentLamp() const;
+    // What the tip says now.
+    std::wstring TipText() const;
+    void SetTipFont(HFONT hFont) { m_hTipFont = hFont; }
+
+    CLampTip m_tip;
+
 protected:
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
 
 private:
     void OnPaint();
     void FreeIcons();
+    void ShowTip();
+
+    DeviceReadiness m_readiness = DeviceReadiness::Unknown;
+    std::wstring m_strDeviceText;
+    HFONT m_hTipFont = nullptr;
+    bool m_bTracking = false;
 };
 
 // The lamp, once it exists; other parts repaint it through this pointer.
