@@ -48,6 +48,7 @@ void CDeviceBox::Show(const CDeviceChoice& choice)
             ::SendMessageW(m_hWnd, CB_ADDSTRING, 0, LPARAM(s.c_str()));
         ::SendMessageW(m_hWnd, WM_SETREDRAW, TRUE, 0);
         m_items.swap(items);
+        FitDroppedWidth();
         if (nBrowsing >= 0 && nBrowsing < int(m_items.size()))
             ::SendMessageW(m_hWnd, CB_SETCURSEL, WPARAM(nBrowsing), 0);
         ::InvalidateRect(m_hWnd, nullptr, TRUE);
@@ -56,6 +57,25 @@ void CDeviceBox::Show(const CDeviceChoice& choice)
     // While the list is open the user's finger is on the selection.
     if (!IsDropped() && CurSel() != nSel)
         ::SendMessageW(m_hWnd, CB_SETCURSEL, WPARAM(nSel), 0);
+}
+
+void CDeviceBox::FitDroppedWidth()
+{
+    // The open list is as wide as its longest entry, never narrower than the box.
+    HDC hdc = ::GetDC(m_hWnd);
+    HGDIOBJ hOld = ::SelectObject(hdc, HGDIOBJ(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0)));
+    int nWidest = 0;
+    for (const std::wstring& s : m_items) {
+        SIZE sz = {};
+        ::GetTextExtentPoint32W(hdc, s.c_str(), int(s.size()), &sz);
+        if (sz.cx > nWidest)
+            nWidest = sz.cx;
+    }
+    TEXTMETRICW tm = {};
+    ::GetTextMetricsW(hdc, &tm);
+    ::SelectObject(hdc, hOld);
+    ::ReleaseDC(m_hWnd, hdc);
+    ::SendMessageW(m_hWnd, CB_SETDROPPEDWIDTH, WPARAM(nWidest + 2 * tm.tmAveCharWidth + ::GetSystemMetrics(SM_CXVSCROLL)), 0);
 }
 
 void CDeviceBox::Drop()

@@ -30,5 +30,7 @@ public:
     HWND m_hWnd = nullptr;
 
 private:
+    void FitDroppedWidth();
+
     std::vector<std::wstring> m_items;
 };

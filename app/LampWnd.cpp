@@ -54,6 +54,12 @@ void CLampWnd::SetDeviceState(DeviceReadiness readiness, const std::wstring& str
     m_tip.Update(TipText());
 }
 
+bool CLampWnd::MouseOnLamp() const
+{
+    POINT pt;
+    return ::GetCursorPos(&pt) && ::WindowFromPoint(pt) == m_hWnd;
+}
+
 void CLampWnd::ShowTip()
 {
     RECT rc;
@@ -91,19 +97,30 @@ LRESULT CLampWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
         OnPaint();
         return 0;
     case WM_MOUSEMOVE:
-        if (!m_bTracking) {
-            TRACKMOUSEEVENT tme = { sizeof(tme), TME_HOVER | TME_LEAVE, m_hWnd, HOVER_DEFAULT };
-            m_bTracking = ::TrackMouseEvent(&tme) != FALSE;
+        // The tip comes once the mouse has rested on the lamp for the
+        // system's hover time; a timer of its own, which also serves where
+        // hover tracking is not delivered.
+        if (!m_tip.IsShown()) {
+            UINT nHoverMs = 400;
+            ::SystemParametersInfoA(SPI_GETMOUSEHOVERTIME, 0, &nHoverMs, 0);
+            ::SetTimer(m_hWnd, kTipTimer, nHoverMs, nullptr);
         }
         return 0;
-    case WM_MOUSEHOVER:
-        ShowTip();
-        return 0;
-    case WM_MOUSELEAVE:
-        m_bTracking = false;
-        m_tip.Hide();
-        return 0;
+    case WM_TIMER:
+        if (wParam == kTipTimer) {
+            if (!MouseOnLamp()) {
+                ::KillTimer(m_hWnd, kTipTimer);
+                m_tip.Hide();
+            } else if (!m_tip.IsShown()) {
+                ShowTip();
+                // Now only to see the mouse leave.
+                ::SetTimer(m_hWnd, kTipTimer, kLeaveCheckMs, nullptr);
+            }
+            return 0;
+        }
+        break;
     case WM_DESTROY:
+        ::KillTimer(m_hWnd, kTipTimer);
         if (m_tip.m_hWnd)
             m_tip.DestroyWindow();
         break;
@@ -112,7 +129,6 @@ LRESULT CLampWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
             g_pLampWnd = nullptr;
         break;
     }
-    (void)wParam;
     (void)lParam;
     return Default();
 }

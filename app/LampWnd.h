@@ -37,11 +37,14 @@ private:
     void OnPaint();
     void FreeIcons();
     void ShowTip();
+    bool MouseOnLamp() const;
+
+    static constexpr UINT_PTR kTipTimer = 1;
+    static constexpr UINT kLeaveCheckMs = 100;
 
     DeviceReadiness m_readiness = DeviceReadiness::Unknown;
     std::wstring m_strDeviceText;
     HFONT m_hTipFont = nullptr;
-    bool m_bTracking = false;
 };
 
 // The lamp, once it exists; other parts repaint it through this pointer.
