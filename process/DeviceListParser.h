@@ -34,7 +34,7 @@ typedef std::vector<CDeviceEntry> CDeviceList;
 class CDeviceListParser {
 public:
     // More lines than this in one list are left out.
-    static const size_t kMaxDevices = 256;
+    static constexpr size_t kMaxDevices = 256;
 
     // Takes the next bytes of the stream; returns how many whole lists they
     // completed. The newest complete list is List().

@@ -265,6 +265,9 @@ int RunAdb(const Args& argsIn)
             break;
     }
     Args args(argsIn.begin() + static_cast<std::ptrdiff_t>(i), argsIn.end());
+    // Test switches also behind a device named as Kestrelbox names it.
+    if (!args.empty() && args[0].compare(0, 6, "--sim-") == 0)
+        return RunSimSwitches(args);
 
     if (args.empty())
     {
