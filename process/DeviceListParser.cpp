@@ -67,12 +67,21 @@ void CDeviceListParser::Reset()
     m_nSkipped = 0;
 }
 
-void CDeviceListParser::SkipToLineBreak()
+bool CDeviceListParser::SkipToLineBreak()
 {
     size_t n = m_strPending.find('\n');
-    n = n == std::string::npos ? m_strPending.size() : n + 1;
+    if (n == std::string::npos) {
+        // The line break may be on its way; a "line" longer than any list
+        // can be is dropped, so that what is held stays bounded.
+        if (m_strPending.size() <= kMaxPending)
+            return false;
+        n = m_strPending.size();
+    } else {
+        ++n;
+    }
     m_nSkipped += n;
     m_strPending.erase(0, n);
+    return true;
 }
 
 int CDeviceListParser::Feed(const char* p, size_t n)
@@ -89,7 +98,8 @@ int CDeviceListParser::Feed(const char* p, size_t n)
             nLength = nLength * 16 + size_t(v < 0 ? 0 : v);
         }
         if (!bHeader) {
-            SkipToLineBreak();
+            if (!SkipToLineBreak())
+                break;
             continue;
         }
         if (m_strPending.size() < kHeaderSize + nLength)
@@ -97,7 +107,8 @@ int CDeviceListParser::Feed(const char* p, size_t n)
         // Every line of a list ends in a line break: a length that does not
         // end on one was not a length.
         if (nLength > 0 && m_strPending[kHeaderSize + nLength - 1] != '\n') {
-            SkipToLineBreak();
+            if (!SkipToLineBreak())
+                break;
             continue;
         }
         m_list = ParseListing(m_strPending.data() + kHeaderSize, nLength);

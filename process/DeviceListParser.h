@@ -35,6 +35,9 @@ class CDeviceListParser {
 public:
     // More lines than this in one list are left out.
     static constexpr size_t kMaxDevices = 256;
+    // Bytes held without a line break before they count as garbage: more
+    // than the longest list.
+    static constexpr size_t kMaxPending = 4 + 0xFFFF;
 
     // Takes the next bytes of the stream; returns how many whole lists they
     // completed. The newest complete list is List().
@@ -53,9 +56,9 @@ public:
     static bool ParseLine(const std::string& strLine, CDeviceEntry& entry);
 
 private:
-    // Drops bytes up to and including the next line break (all of them when
-    // there is none).
-    void SkipToLineBreak();
+    // Drops bytes up to and including the next line break; false (nothing
+    // dropped) when there is none yet and what is held is not too long.
+    bool SkipToLineBreak();
 
     std::string m_strPending;
     CDeviceList m_list;
