@@ -122,6 +122,11 @@ TEST_F(DeviceTracker, HandsOverEachNewListAndStopsAtOnce)
         ::CloseHandle(hChild);
     }
     EXPECT_EQ(rec.Ends(), 0) << "a stop is no end of tracking";
+    // adb's server, which the child started, is not the program's to end.
+    HANDLE hServer = ::OpenEventA(SYNCHRONIZE, FALSE, ("Local\\adbsim-server-" + m_strPort).c_str());
+    EXPECT_NE(hServer, nullptr);
+    if (hServer)
+        ::CloseHandle(hServer);
 }
 
 TEST_F(DeviceTracker, KillServerEndsTrackingAndAMissingProgramDoesNotStart)

@@ -20,6 +20,12 @@ const DWORD kTouchEveryMs = 1000;
 
 int TrackDevices(CAdbServer& server, bool bLong)
 {
+    // For the idle benchmark's baseline: an adb that cannot track.
+    if (!GetEnv("ADBSIM_NO_TRACK").empty())
+    {
+        WriteErrLine("adb: unknown command track-devices");
+        return 1;
+    }
     if (!server.Connect())
         return 1;
     std::wstring strFolder = CSimDeviceTable::WatchFolder();
