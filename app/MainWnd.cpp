@@ -301,8 +301,10 @@ LRESULT CMainWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
         }
         break;
     case UM_DEVICEASK:
-        // One choice, then Ctrl-PgUp and Enter run the line again on it.
-        if (!m_devices.HasChoice() && !m_devices.List().empty() && !m_batch.IsActive())
+        // One choice, then Ctrl-PgUp and Enter run the line again on it. A
+        // user who is typing the next line meanwhile keeps the keyboard.
+        if (!m_devices.HasChoice() && !m_devices.List().empty() && !m_batch.IsActive() &&
+            ::GetWindowTextLengthA(m_panel.m_edit.m_hWnd) == 0)
             m_panel.DropDeviceList();
         return 0;
     case UM_ADBDONE:
