@@ -358,6 +358,8 @@ void CMainWnd::ApplyDevices()
         m_bPendingList = m_bPendingEnd = false;
     }
     m_dwLastDeviceApply = ::GetTickCount();
+    if (bEnd || bList)
+        ++m_nDeviceUpdates;
     if (bEnd) {
         // Not started again by the program itself: that would start adb's
         // server, which the user may just have stopped.

@@ -64,6 +64,8 @@ public:
     void ApplyDevices();
 
     static constexpr DWORD kDeviceUpdateMs = 100;
+    // How many times the window took news from the tracker.
+    int m_nDeviceUpdates = 0;
 
     CConsoleView m_view;
     CCommandPanel m_panel;
