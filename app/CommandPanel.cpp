@@ -13,6 +13,10 @@ const int kLampSize = 16;
 const int kTop = 6;
 const int kPromptTop = 7;
 const int kSunkenLine = 2;
+// The device list is this many average letters wide (a serial and a model),
+// keeps half a letter from the command line, and opens to this many lines.
+const int kDeviceListLetters = 36;
+const int kDeviceListLines = 12;
 }
 
 CCommandPanel::~CCommandPanel() = default;
@@ -29,10 +33,20 @@ void CCommandPanel::SetCommandFont(const char* pszFace, int nPoints, bool bItali
     strncpy(lf.lfFaceName, pszFace ? pszFace : "", LF_FACESIZE - 1);
     m_font.DeleteObject();
     m_font.CreateFontIndirect(&lf);
+    {
+        CClientDC dc(nullptr);
+        CSelectObject sel(dc.m_hDC, m_font.m_hObject);
+        TEXTMETRICA tm = {};
+        ::GetTextMetricsA(dc.m_hDC, &tm);
+        m_nLetterWidth = tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : nPoints;
+    }
     if (m_edit.m_hWnd)
         m_edit.SetFont(m_font.m_hObject, FALSE);
+    m_deviceBox.SetFont(m_font.m_hObject);
+    m_lamp.SetTipFont(m_font.m_hObject);
     m_nPoints = nPoints;
     m_nEditHeight = EditHeightAt(GetDpi());
+    m_deviceBox.FitHeight(m_nEditHeight);
 }
 
 UINT CCommandPanel::GetDpi() const
@@ -119,15 +133,80 @@ int CCommandPanel::OnCreate()
     m_edit.Create(WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, rc, this, IDC_COMMAND_LINE);
     m_edit.SetFont(m_font.m_hObject, FALSE);
     m_edit.LimitText(2048);
+    m_deviceBox.Create(m_hWnd, IDC_DEVICE_LIST, m_font.m_hObject);
+    m_deviceBox.FitHeight(m_nEditHeight);
+    m_lamp.SetTipFont(m_font.m_hObject);
     return 0;
 }
 
 void CCommandPanel::OnSize(int cx)
 {
+    m_cx = cx;
     const int s = m_lamp.Size(), top = Dpi::Scale(kTop, GetDpi());
     int x = s + GetPromptWidth();
     m_lamp.MoveWindow(0, top, s, s, TRUE);
-    m_edit.MoveWindow(x, top, cx - x, m_nEditHeight, TRUE);
+    int right = cx;
+    if (m_bShowDevices && m_deviceBox.m_hWnd) {
+        // Never more than half of what the command line would have.
+        int w = kDeviceListLetters * m_nLetterWidth;
+        if (w > (cx - x) / 2)
+            w = (cx - x) / 2;
+        right = cx - w;
+        ::MoveWindow(m_deviceBox.m_hWnd, right, top, w, m_nEditHeight * (kDeviceListLines + 1), TRUE);
+        right -= m_nLetterWidth / 2;
+    }
+    m_edit.MoveWindow(x, top, right - x, m_nEditHeight, TRUE);
+}
+
+void CCommandPanel::UpdateDeviceListPlace()
+{
+    bool bShow = m_bWantDevices || m_deviceBox.IsDropped();
+    if (bShow == m_bShowDevices)
+        return;
+    m_bShowDevices = bShow;
+    if (m_deviceBox.m_hWnd)
+        ::ShowWindow(m_deviceBox.m_hWnd, bShow ? SW_SHOWNA : SW_HIDE);
+    if (m_hWnd)
+        OnSize(m_cx);
+}
+
+void CCommandPanel::ShowDevices(const CDeviceChoice& choice)
+{
+    m_deviceBox.Show(choice);
+    m_bWantDevices = choice.List().size() >= 2 || choice.HasChoice();
+    UpdateDeviceListPlace();
+}
+
+void CCommandPanel::DropDeviceList()
+{
+    if (!m_deviceBox.m_hWnd)
+        return;
+    if (!m_bShowDevices) {
+        m_bShowDevices = true;
+        ::ShowWindow(m_deviceBox.m_hWnd, SW_SHOWNA);
+        OnSize(m_cx);
+    }
+    m_deviceBox.Drop();
+}
+
+void CCommandPanel::OnDeviceCommand(UINT nCode)
+{
+    CMainWnd* pMain = dynamic_cast<CMainWnd*>(CWnd::FromHandle(GetParent()));
+    switch (nCode) {
+    case CBN_SELENDOK:
+        if (pMain)
+            pMain->ChooseDevice(m_deviceBox.CurSel());
+        break;
+    case CBN_SELENDCANCEL:
+        // Esc leaves the choice as it was.
+        if (pMain)
+            m_deviceBox.Show(pMain->m_devices);
+        break;
+    case CBN_CLOSEUP:
+        m_edit.SetFocus();
+        UpdateDeviceListPlace();
+        break;
+    }
 }
 
 BOOL CCommandPanel::OnEraseBkgnd(HDC hdc)
@@ -164,6 +243,12 @@ LRESULT CCommandPanel::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         OnSize(LOWORD(lParam));
         return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_DEVICE_LIST) {
+            OnDeviceCommand(HIWORD(wParam));
+            return 0;
+        }
+        break;
     }
     return Default();
 }

@@ -63,12 +63,53 @@ void CLampWnd::LoadIcons()
     }
 }
 
+int CLampWnd::CurrentLamp() const
+{
+    if (g_bBusy)
+        return LAMP_RED;
+    return m_readiness == DeviceReadiness::NotReady ? LAMP_YELLOW : LAMP_GREEN;
+}
+
+std::wstring CLampWnd::TipText() const
+{
+    if (g_bBusy)
+        return L"A command is running \x2014 Esc ends it";
+    return m_strDeviceText.empty() ? std::wstring(L"Ready") : m_strDeviceText;
+}
+
+void CLampWnd::SetDeviceState(DeviceReadiness readiness, const std::wstring& strText)
+{
+    if (readiness != m_readiness) {
+        m_readiness = readiness;
+        if (m_hWnd)
+            Invalidate(TRUE);
+    }
+    m_strDeviceText = strText;
+    m_tip.Update(TipText());
+}
+
+bool CLampWnd::MouseOnLamp() const
+{
+    POINT pt;
+    return ::GetCursorPos(&pt) && ::WindowFromPoint(pt) == m_hWnd;
+}
+
+void CLampWnd::ShowTip()
+{
+    RECT rc;
+    GetWindowRect(&rc);
+    m_tip.Show(::GetAncestor(m_hWnd, GA_ROOT), TipText(), rc, m_hTipFont);
+}
+
 void CLampWnd::OnPaint()
 {
     CPaintDC dc(m_hWnd);
     RECT rc;
     GetClientRect(&rc);
-    const CIconEntry& e = m_icons[g_bBusy ? LAMP_RED : LAMP_GREEN];
+    // A repaint comes with every change of the busy flag: the tip follows.
+    if (m_tip.IsShown())
+        m_tip.Update(TipText());
+    const CIconEntry& e = m_icons[CurrentLamp()];
     if (e.hIcon)
         ::DrawIconEx(dc, rc.left, rc.top, e.hIcon, e.nSize, e.nSize, 0, nullptr, DI_NORMAL);
 }
@@ -83,12 +124,39 @@ LRESULT CLampWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
     case WM_PAINT:
         OnPaint();
         return 0;
+    case WM_MOUSEMOVE:
+        // The tip comes once the mouse has rested on the lamp for the
+        // system's hover time; a timer of its own, which also serves where
+        // hover tracking is not delivered.
+        if (!m_tip.IsShown()) {
+            UINT nHoverMs = 400;
+            ::SystemParametersInfoA(SPI_GETMOUSEHOVERTIME, 0, &nHoverMs, 0);
+            ::SetTimer(m_hWnd, kTipTimer, nHoverMs, nullptr);
+        }
+        return 0;
+    case WM_TIMER:
+        if (wParam == kTipTimer) {
+            if (!MouseOnLamp()) {
+                ::KillTimer(m_hWnd, kTipTimer);
+                m_tip.Hide();
+            } else if (!m_tip.IsShown()) {
+                ShowTip();
+                // Now only to see the mouse leave.
+                ::SetTimer(m_hWnd, kTipTimer, kLeaveCheckMs, nullptr);
+            }
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        ::KillTimer(m_hWnd, kTipTimer);
+        if (m_tip.m_hWnd)
+            m_tip.DestroyWindow();
+        break;
     case WM_NCDESTROY:
         if (g_pLampWnd == this)
             g_pLampWnd = nullptr;
         break;
     }
-    (void)wParam;
     (void)lParam;
     return Default();
 }

@@ -1,6 +1,7 @@
 #include "app/MainWnd.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "app/Busy.h"
@@ -19,9 +20,15 @@ namespace {
 // continued by the next text of the same run.
 class CConsoleSink : public IOutputSink {
 public:
-    CConsoleSink(CConsoleView& view, const CProcessRunner* pRunner) : m_view(view), m_pRunner(pRunner) {}
+    CConsoleSink(CConsoleView& view, const CProcessRunner* pRunner, std::atomic<bool>& bAskDevice)
+        : m_view(view), m_pRunner(pRunner), m_bAskDevice(bAskDevice)
+    {
+    }
     void OnLine(const char* pszLine, int, bool bUnfinished) override
     {
+        // adb's words when no device is named and several are attached.
+        if (strstr(pszLine, "more than one device"))
+            m_bAskDevice = true;
         // UTF-8 output comes decoded into the ANSI code page; the rest is
         // the OEM text that console programs write.
         m_view.PrintOutput(m_pRunner, pszLine, bUnfinished, m_pRunner->m_bUtf8);
@@ -30,6 +37,7 @@ public:
 private:
     CConsoleView& m_view;
     const CProcessRunner* m_pRunner;
+    std::atomic<bool>& m_bAskDevice;
 };
 
 #ifndef WM_DPICHANGED
@@ -54,6 +62,7 @@ bool IsArranged(HWND hWnd)
 // How long closing the window waits for a reader thread to deliver its
 // last event after its child has been killed.
 const DWORD kReaderWaitMs = 10000;
+const UINT_PTR kDeviceTimer = 1;
 }
 
 CMainWnd::CMainWnd() : m_interp(this)
@@ -119,6 +128,7 @@ void CMainWnd::OnFirstShow()
     RunCommand(version, true);
     m_view.Print("");
     m_view.Invalidate(TRUE);
+    StartTracking();
     if (g_config.m_settings.WindowPlacement.m_maximized)
         ShowWindow(SW_SHOWMAXIMIZED);
 }
@@ -217,6 +227,10 @@ bool CMainWnd::OnSysCommand(WPARAM nId)
 
 void CMainWnd::OnDestroy()
 {
+    m_tracker.Stop();
+    if (m_bDeviceTimer)
+        ::KillTimer(m_hWnd, kDeviceTimer);
+    m_bDeviceTimer = false;
     m_interp.AbortAll();
     // The killed children's reader threads still deliver their exit events,
     // which reach this window; wait for them while handling those messages,
@@ -232,6 +246,7 @@ void CMainWnd::RunCommand(CString& strLine, bool bSync)
 
 void CMainWnd::RunCommand(CString& strLine, bool bSync, UINT nCodePage)
 {
+    m_interp.m_strDeviceArgs = m_devices.DeviceArgs(nCodePage);
     LineRoute route = m_interp.Prepare(strLine);
     // The code travels inside the text: a reader thread may be printing a
     // run's output at this moment, and its lines must not take the echo's
@@ -298,6 +313,13 @@ void CMainWnd::OnProcessExit(CProcessRunner* pRunner)
         g_bBusy = false;
         RedrawLamp();
     }
+    if (m_hWnd) {
+        if (m_bAskDevice.exchange(false))
+            ::PostMessageA(m_hWnd, UM_DEVICEASK, 0, 0);
+        // adb's runs (not dir's) have started adb's server.
+        if (pRunner->m_bUtf8 && CCommandInterpreter::NeedsServer(pRunner->m_strCommand))
+            ::PostMessageA(m_hWnd, UM_ADBDONE, 0, 0);
+    }
     // Whether a batch line is left is asked on the user-interface thread,
     // where the batch may be stopped or replaced at this very moment.
     if (m_hWnd)
@@ -306,7 +328,7 @@ void CMainWnd::OnProcessExit(CProcessRunner* pRunner)
 
 int CMainWnd::OnProcessOutput(CProcessRunner* pRunner)
 {
-    CConsoleSink sink(m_view, pRunner);
+    CConsoleSink sink(m_view, pRunner, m_bAskDevice);
     if (pRunner->DecodeChunk(sink))
         m_view.InvalidateForOutput();
     return 0;
@@ -370,6 +392,121 @@ LRESULT CMainWnd::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
     case UM_BATCHSTOP:
         m_batch.Stop();
         return 0;
+    case UM_DEVICES:
+        OnDevicesPosted();
+        return 0;
+    case WM_TIMER:
+        if (wParam == kDeviceTimer) {
+            ::KillTimer(m_hWnd, kDeviceTimer);
+            m_bDeviceTimer = false;
+            ApplyDevices();
+            return 0;
+        }
+        break;
+    case UM_DEVICEASK:
+        // One choice, then Ctrl-PgUp and Enter run the line again on it. A
+        // user who is typing the next line meanwhile keeps the keyboard.
+        if (!m_devices.HasChoice() && !m_devices.List().empty() && !m_batch.IsActive() &&
+            ::GetWindowTextLengthA(m_panel.m_edit.m_hWnd) == 0)
+            m_panel.DropDeviceList();
+        return 0;
+    case UM_ADBDONE:
+        OnAdbDone();
+        return 0;
     }
     return Default();
+}
+
+void CMainWnd::OnDeviceList(const CDeviceList& list)
+{
+    std::lock_guard<std::mutex> lock(m_lockDevices);
+    m_pendingList = list;
+    m_bPendingList = true;
+    if (!m_bDevicesPosted && m_hWnd)
+        m_bDevicesPosted = ::PostMessageA(m_hWnd, UM_DEVICES, 0, 0) != FALSE;
+}
+
+void CMainWnd::OnTrackingEnd()
+{
+    std::lock_guard<std::mutex> lock(m_lockDevices);
+    m_bPendingEnd = true;
+    if (!m_bDevicesPosted && m_hWnd)
+        m_bDevicesPosted = ::PostMessageA(m_hWnd, UM_DEVICES, 0, 0) != FALSE;
+}
+
+void CMainWnd::OnDevicesPosted()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lockDevices);
+        m_bDevicesPosted = false;
+    }
+    // A device that flaps must not make the strip flicker: at most one
+    // change every kDeviceUpdateMs, the newest list winning.
+    DWORD dwSince = ::GetTickCount() - m_dwLastDeviceApply;
+    if (dwSince >= kDeviceUpdateMs)
+        ApplyDevices();
+    else if (!m_bDeviceTimer)
+        m_bDeviceTimer = ::SetTimer(m_hWnd, kDeviceTimer, kDeviceUpdateMs - dwSince, nullptr) != 0;
+}
+
+void CMainWnd::ApplyDevices()
+{
+    CDeviceList list;
+    bool bList, bEnd;
+    {
+        std::lock_guard<std::mutex> lock(m_lockDevices);
+        bList = m_bPendingList;
+        bEnd = m_bPendingEnd;
+        list.swap(m_pendingList);
+        m_bPendingList = m_bPendingEnd = false;
+    }
+    m_dwLastDeviceApply = ::GetTickCount();
+    if (bEnd || bList)
+        ++m_nDeviceUpdates;
+    if (bEnd) {
+        // Not started again by the program itself: that would start adb's
+        // server, which the user may just have stopped.
+        m_tracker.Stop();
+        m_devices.SetUntracked();
+        m_bRetrack = true;
+    } else if (bList) {
+        m_devices.SetList(list);
+    } else {
+        return;
+    }
+    ShowDeviceState();
+}
+
+void CMainWnd::ShowDeviceState()
+{
+    if (m_panel.m_hWnd)
+        m_panel.ShowDevices(m_devices);
+    m_panel.m_lamp.SetDeviceState(m_devices.Readiness(), m_devices.StatusText());
+}
+
+void CMainWnd::StartTracking()
+{
+    m_tracker.Stop();
+    {
+        // What the stopped tracker left is of no use now.
+        std::lock_guard<std::mutex> lock(m_lockDevices);
+        m_pendingList.clear();
+        m_bPendingList = m_bPendingEnd = false;
+    }
+    m_bRetrack = false;
+    CString cmd = m_interp.m_strAdbDir + "adb track-devices -l";
+    if (!m_tracker.Start(cmd))
+        m_bRetrack = true;
+}
+
+void CMainWnd::OnAdbDone()
+{
+    if (m_bRetrack && !m_interp.m_cmdRunner.IsRunning())
+        StartTracking();
+}
+
+void CMainWnd::ChooseDevice(int nItem)
+{
+    m_devices.ChooseItem(nItem);
+    ShowDeviceState();
 }

@@ -3,7 +3,12 @@
 // the command panel below, the interpreter with its two runners, the batch
 // queue and the records of the runs in progress, and it receives the events
 // of both runners.
+#include <atomic>
+#include <mutex>
+
 #include "app/CommandPanel.h"
+#include "commands/DeviceChoice.h"
+#include "process/DeviceTracker.h"
 #include "commands/BatchQueue.h"
 #include "commands/CommandInterpreter.h"
 #include "commands/CommandTarget.h"
@@ -17,9 +22,14 @@ enum {
     UM_COMMANDDONE = 0x701,   // nothing to do
     UM_BATCHNEXT = 0x702,     // start the next batch line, if the batch has one
     UM_BATCHSTOP = 0x703,     // drop the rest of the batch
+    // Posted, never sent: the device tracker's thread and the reader threads
+    // do not wait for the window.
+    UM_DEVICES = 0x704,       // the tracker has news (a list, or its end)
+    UM_DEVICEASK = 0x705,     // adb said "more than one device": open the list
+    UM_ADBDONE = 0x706,       // an adb run has ended: tracking may start again
 };
 
-class CMainWnd : public CWnd, public IProcessEvents, public ICommandTarget {
+class CMainWnd : public CWnd, public IProcessEvents, public ICommandTarget, public IDeviceListEvents {
 public:
     CMainWnd();
     ~CMainWnd() override;
@@ -39,6 +49,24 @@ public:
     void OnProcessExit(CProcessRunner* pRunner) override;
     int OnProcessOutput(CProcessRunner* pRunner) override;
 
+    // On the tracker's thread: kept for the window, which takes the newest
+    // at most every kDeviceUpdateMs.
+    void OnDeviceList(const CDeviceList& list) override;
+    void OnTrackingEnd() override;
+
+    // Starts `adb track-devices -l` (again).
+    void StartTracking();
+    // The drop-down's entry nItem becomes the choice.
+    void ChooseDevice(int nItem);
+    // The list, the lamp and its tip as m_devices says.
+    void ShowDeviceState();
+    // Takes what the tracker has reported since the last time.
+    void ApplyDevices();
+
+    static constexpr DWORD kDeviceUpdateMs = 100;
+    // How many times the window took news from the tracker.
+    int m_nDeviceUpdates = 0;
+
     CConsoleView m_view;
     CCommandPanel m_panel;
     CCommandInterpreter m_interp;
@@ -47,6 +75,7 @@ public:
     // The resolution the window is drawn at: from the system when it is
     // made, then from each WM_DPICHANGED.
     UINT m_nDpi = 0;
+    CDeviceChoice m_devices;
 
     // 1 until the first WM_SHOWWINDOW.
     static bool s_bFirstShow;
@@ -55,6 +84,26 @@ protected:
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void OnDevicesPosted();
+    void OnAdbDone();
+
+    // What the tracker's thread hands over, under m_lockDevices.
+    std::mutex m_lockDevices;
+    CDeviceList m_pendingList;
+    bool m_bPendingList = false;
+    bool m_bPendingEnd = false;
+    bool m_bDevicesPosted = false;
+    // User-interface thread only.
+    DWORD m_dwLastDeviceApply = 0;
+    bool m_bDeviceTimer = false;
+    // Tracking has ended (or could not start): the next adb run that ends
+    // starts it again, as that run has started adb's server anyway.
+    bool m_bRetrack = false;
+    // A run printed "more than one device" (set on reader threads).
+    std::atomic<bool> m_bAskDevice { false };
+    // Last: its thread reaches the members above until it is stopped.
+    CDeviceTracker m_tracker { this };
+
     int OnCreate();
     void OnFirstShow();
     void OnSize(int cx, int cy);

@@ -5,4 +5,5 @@ enum {
     IDC_COMMAND_PANEL = 12,
     IDC_LAMP = 21,
     IDC_COMMAND_LINE = 22,
+    IDC_DEVICE_LIST = 23,
 };

@@ -104,6 +104,10 @@ BOOL CCommandEdit::PreTranslateMessage(MSG* pMsg)
             main.ShowBatchDialog();
         return TRUE;
     }
+    if (bCtrl && nKey == 'D') {
+        main.m_panel.DropDeviceList();
+        return TRUE;
+    }
     if (bCtrl && nKey == 'F') {
         main.m_view.ShowFindDialog(true);
         return TRUE;

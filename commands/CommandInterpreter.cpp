@@ -1,5 +1,6 @@
 #include "commands/CommandInterpreter.h"
 
+#include <cstring>
 #include <vector>
 
 #include "app/Busy.h"
@@ -87,6 +88,71 @@ CString CCommandInterpreter::FirstWord(const CString& strLine)
     return i < 0 ? strLine : strLine.Left(i);
 }
 
+namespace {
+// The next word from p on, a word in double quotes taken whole with its
+// quotes; p moves past it. Empty at the end of the text or at an
+// unfinished quote.
+CString NextWord(const char*& p)
+{
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    const char* pStart = p;
+    if (*p == '"') {
+        const char* pClose = strchr(p + 1, '"');
+        if (!pClose)
+            return CString();
+        p = pClose + 1;
+    } else {
+        while (*p && *p != ' ' && *p != '\t')
+            ++p;
+    }
+    return CString(pStart, int(p - pStart));
+}
+}
+
+bool CCommandInterpreter::NamesDevice(const CString& strWords)
+{
+    const char* p = strWords.GetString();
+    CString word = NextWord(p);
+    return word == "-s" || word == "-t" || word == "-d" || word == "-e";
+}
+
+bool CCommandInterpreter::IsDeviceShell(const CString& strLine, CString& strArgs)
+{
+    strArgs.Empty();
+    const char* p = strLine.GetString();
+    for (;;) {
+        CString word = NextWord(p);
+        if (word == "-d" || word == "-e") {
+            strArgs += " " + word;
+        } else if (word == "-s" || word == "-t") {
+            CString value = NextWord(p);
+            if (value.IsEmpty() || value == "\"\"")
+                return false;
+            strArgs += " " + word + " " + value;
+        } else {
+            CString rest(p);
+            return IsWord(word, "shell") && rest.Trim().IsEmpty() && !strArgs.IsEmpty();
+        }
+    }
+}
+
+bool CCommandInterpreter::NeedsServer(const CString& strCommand)
+{
+    const char* p = strCommand.GetString();
+    // Past the program (which may have a folder in front), then its options.
+    CString word = NextWord(p);
+    for (;;) {
+        word = NextWord(p);
+        if (word == "-s" || word == "-t" || word == "-P" || word == "-H" || word == "-L")
+            NextWord(p);
+        else if (!(word == "-d" || word == "-e" || word == "-a"))
+            break;
+    }
+    return !(word.IsEmpty() || IsWord(word, "version") || IsWord(word, "--version") || IsWord(word, "help") ||
+             IsWord(word, "kill-server"));
+}
+
 LineRoute CCommandInterpreter::Prepare(CString& strLine)
 {
     strLine.Trim();
@@ -98,6 +164,8 @@ LineRoute CCommandInterpreter::Prepare(CString& strLine)
     if (IsShellRunning())
         return RouteShell;
     if (IsWord(first, "adb")) {
+        if (!NamesDevice(strLine.Mid(first.GetLength())))
+            strLine.Insert(first.GetLength(), m_strDeviceArgs);
         strLine.Insert(0, m_strAdbDir);
         return RouteCommand;
     }
@@ -114,8 +182,17 @@ LineRoute CCommandInterpreter::Prepare(CString& strLine)
             m_mode = ModePm;
             return RouteNowhere;
         }
+        CString args;
+        if (IsDeviceShell(strLine, args)) {
+            StartShell(args);
+            return RouteNowhere;
+        }
     }
+    // A device the user names in the line wins over the chosen one.
+    bool bOwnDevice = m_mode == ModeAdb && NamesDevice(strLine);
     strLine.Insert(0, GetPrompt());
+    if (!bOwnDevice)
+        strLine.Insert(3, m_strDeviceArgs);   // after "adb"
     strLine.Insert(0, m_strAdbDir);
     return RouteCommand;
 }
@@ -221,10 +298,15 @@ void CCommandInterpreter::RunAdb(CString& strLine, bool bSync, UINT nCodePage)
 
 void CCommandInterpreter::StartShell()
 {
+    StartShell(m_strDeviceArgs);
+}
+
+void CCommandInterpreter::StartShell(const CString& strDeviceArgs)
+{
     m_pOwner->m_batch.Stop();
     m_mode = ModeShell;
     m_shellRunner.m_bUtf8 = true;
-    CString cmd = m_strAdbDir + "adb shell ";
+    CString cmd = m_strAdbDir + "adb" + strDeviceArgs + " shell ";
     if (m_shellRunner.IsRunning())
         StartRefused();
     else
@@ -267,6 +349,7 @@ void CCommandInterpreter::PrintHelp()
         "Ctrl-F                - Find dialog",
         "Shift-F3              - Find previous",
         "Ctrl-B                - Batch of commands",
+        "Ctrl-D                - Choose device",
         "Ctrl-PgUp/Ctrl-PgDown - Walk history",
         "Shift-Ctrl-PgUp       - Clear history",
         "               [Mouse]",

@@ -36,7 +36,10 @@ public:
     void RunDir(CString& strLine, UINT nCodePage = CP_ACP);
     void ChangeDirectory(CString& strLine, UINT nCodePage = CP_ACP);
     void RunAdb(CString& strLine, bool bSync, UINT nCodePage = CP_ACP);
+    // The interactive shell, on the device that strDeviceArgs names (the
+    // chosen one when none is given).
     void StartShell();
+    void StartShell(const CString& strDeviceArgs);
     // Esc, quit and window destruction: command, shell, batch.
     void AbortAll();
     void PrintHelp();
@@ -44,6 +47,15 @@ public:
     void ReportLastError();
 
     static CString FirstWord(const CString& strLine);
+    // A line that names a device and then only "shell" ('-s SERIAL shell',
+    // '-t ID shell', '-d shell', '-e shell'); strArgs gets the device words
+    // with a blank in front.
+    static bool IsDeviceShell(const CString& strLine, CString& strArgs);
+    // Whether the words begin with adb's device option (-s, -t, -d, -e).
+    static bool NamesDevice(const CString& strWords);
+    // Whether the adb command line needs adb's server (all but version,
+    // help and kill-server).
+    static bool NeedsServer(const CString& strCommand);
     bool IsShellRunning() const { return m_shellRunner.IsRunning(); }
     const char* GetPrompt() const { return PromptOf(m_mode); }
     static const char* PromptOf(CommandMode mode);
@@ -55,6 +67,9 @@ public:
     CProcessRunner m_shellRunner;
     CommandMode m_mode = ModeAdb;
     CString m_strAdbDir;
+    // " -s SERIAL" (or " -t ID") for the chosen device, in the code page of
+    // the line in hand; empty without a choice. Goes right after "adb".
+    CString m_strDeviceArgs;
 
 private:
     // A start that the runner refused (it still runs a child) is said on the

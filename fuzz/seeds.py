@@ -267,7 +267,24 @@ def output_split():
     return seeds
 
 
-GENERATORS = [utf8_conv, settings_text, settings_records, history, batch_text, output_decoder, finder, line_store, output_split]
+def device_list():
+    # No cuts and no framed lists: the rest is the stream as it comes.
+    tail = bytes([0, 0])
+    emu = (b'emulator-5554          device product:sdk_gphone64_x86_64 model:sdk_gphone64_x86_64 '
+           b'device:emu64xa transport_id:1\n')
+    phone = b'R58M123ABC             unauthorized usb:1-1 transport_id:3\n'
+    frame = lambda t: b'%04x' % len(t) + t
+    return {
+        'two': frame(emu + phone) + tail,
+        'changes': frame(emu) + frame(emu + phone) + b'0000' + tail,
+        'daemon-note': b'* daemon not running; starting now at tcp:5037\n' + frame(emu) + tail,
+        'cut-short': frame(emu)[:-9] + tail,
+        'garbage': b'zz\x01\xff\n0005abcdefgh\n' + frame(phone) + tail,
+    }
+
+
+GENERATORS = [utf8_conv, settings_text, settings_records, history, batch_text, output_decoder, finder, line_store,
+              output_split, device_list]
 
 if __name__ == '__main__':
     import sys

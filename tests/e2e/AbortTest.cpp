@@ -66,15 +66,16 @@ TEST_F(HelpKey, F1PrintsTheHelpBlockInInformationColour)
 {
     Kb().Press(VK_F1);
     ScreenLines lines;
-    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return l.size() >= 16; }, lines)) << Describe(lines);
-    ASSERT_EQ(lines.size(), 16u) << Describe(lines);
+    ASSERT_TRUE(Kb().WaitForScreen([](const ScreenLines& l) { return l.size() >= 17; }, lines)) << Describe(lines);
+    ASSERT_EQ(lines.size(), 17u) << Describe(lines);
     EXPECT_EQ(lines[0], ".            [Commands]");
     EXPECT_EQ(lines[1], ".dir [parm]            - Local dir command");
     EXPECT_EQ(lines[8], ".Ctrl-B                - Batch of commands");
-    EXPECT_EQ(lines[14], ".Ctrl + Middle click   - Copy to clipboard");
-    for (size_t i = 0; i < 15; ++i)
+    EXPECT_EQ(lines[9], ".Ctrl-D                - Choose device");
+    EXPECT_EQ(lines[15], ".Ctrl + Middle click   - Copy to clipboard");
+    for (size_t i = 0; i < 16; ++i)
         EXPECT_EQ(lines[i].compare(0, 1, "."), 0) << lines[i];
-    EXPECT_EQ(lines[15], "");
+    EXPECT_EQ(lines[16], "");
 }
 
 TEST_F(HelpKey, F1WhileACommandRunsPrintsNothing)

@@ -83,6 +83,8 @@ void KestrelboxTest::SetUp()
         ASSERT_TRUE(ResetShared()) << "a fresh program could not be brought to a known state";
     }
     Kb().Press(VK_F4);
+    // The device tracker runs all the time; what a test starts is new.
+    Kb().MarkChildren();
 }
 
 ::testing::AssertionResult ChildrenKilled(std::vector<HANDLE>& children, DWORD dwMs)

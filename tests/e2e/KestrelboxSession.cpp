@@ -92,8 +92,10 @@ bool CKestrelboxSession::Start(std::string& strError)
         return false;
     }
 
-    std::vector<char> env = EnvironmentBlock(
-        { { "ADBSIM_IDLE_MS", kServerIdleMs }, { "ADBSIM_COMMAND_LOG", m_strWorkDir + "\\adb-commands.txt" } }, true);
+    EnvOverrides overrides = { { "ADBSIM_IDLE_MS", kServerIdleMs },
+                               { "ADBSIM_COMMAND_LOG", m_strWorkDir + "\\adb-commands.txt" } };
+    overrides.insert(overrides.end(), m_env.begin(), m_env.end());
+    std::vector<char> env = EnvironmentBlock(overrides, true);
     std::string cmd = "\"" + strExe + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
@@ -132,18 +134,41 @@ bool CKestrelboxSession::FindWindows(DWORD dwMs)
     }, dwMs);
 }
 
+std::vector<DWORD> CKestrelboxSession::LiveChildIds() const
+{
+    std::vector<DWORD> ids;
+    HANDLE hSnap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (hSnap == INVALID_HANDLE_VALUE)
+        return ids;
+    PROCESSENTRY32 pe = {};
+    pe.dwSize = sizeof(pe);
+    for (BOOL b = ::Process32First(hSnap, &pe); b; b = ::Process32Next(hSnap, &pe))
+        if (pe.th32ParentProcessID == m_pi.dwProcessId && pe.th32ProcessID != m_pi.dwProcessId)
+            ids.push_back(pe.th32ProcessID);
+    ::CloseHandle(hSnap);
+    return ids;
+}
+
+void CKestrelboxSession::MarkChildren()
+{
+    m_marked.clear();
+    for (HANDLE h : OpenLiveChildren())
+    {
+        m_marked.push_back(::GetProcessId(h));
+        ::CloseHandle(h);
+    }
+}
+
 std::vector<HANDLE> CKestrelboxSession::OpenLiveChildren() const
 {
     std::vector<HANDLE> children;
-    HANDLE hSnap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (hSnap == INVALID_HANDLE_VALUE)
-        return children;
-    PROCESSENTRY32 pe = {};
-    pe.dwSize = sizeof(pe);
-    for (BOOL b = ::Process32First(hSnap, &pe); b; b = ::Process32Next(hSnap, &pe)) {
-        if (pe.th32ParentProcessID != m_pi.dwProcessId || pe.th32ProcessID == m_pi.dwProcessId)
+    for (DWORD id : LiveChildIds()) {
+        bool bMarked = false;
+        for (DWORD m : m_marked)
+            bMarked = bMarked || m == id;
+        if (bMarked)
             continue;
-        HANDLE h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pe.th32ProcessID);
+        HANDLE h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
         if (!h)
             continue;
         // Listed but already ended (its parent still holds a handle): not live.
@@ -152,7 +177,6 @@ std::vector<HANDLE> CKestrelboxSession::OpenLiveChildren() const
         else
             ::CloseHandle(h);
     }
-    ::CloseHandle(hSnap);
     return children;
 }
 
@@ -290,22 +314,26 @@ LampColour CKestrelboxSession::Lamp() const
     CScreenCapture cap;
     if (!cap.Grab(rc))
         return LampColour::Unknown;
-    int nRed = 0, nGreen = 0;
+    int nRed = 0, nGreen = 0, nYellow = 0;
     for (int y = 0; y < cap.Height(); ++y)
         for (int x = 0; x < cap.Width(); ++x) {
             COLORREF c = cap.Pixel(x, y);
             int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
-            if (r >= 150 && g < 110 && b < 110)
+            if (r >= 150 && g >= 150 && b < 110)
+                ++nYellow;
+            else if (r >= 150 && g < 110 && b < 110)
                 ++nRed;
             else if (g >= 120 && r < 110 && b < 110)
                 ++nGreen;
         }
     // A lamp of 16 x 16 pixels shows a disc of one colour; a few stray
     // pixels of the other colour would be the highlight or the edge.
-    if (nRed >= 20 && nRed > 4 * nGreen)
+    if (nRed >= 20 && nRed > 4 * (nGreen + nYellow))
         return LampColour::Red;
-    if (nGreen >= 20 && nGreen > 4 * nRed)
+    if (nGreen >= 20 && nGreen > 4 * nRed && nGreen > 4 * nYellow)
         return LampColour::Green;
+    if (nYellow >= 20 && nYellow > 4 * (nRed + nGreen))
+        return LampColour::Yellow;
     return LampColour::Unknown;
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../support/Wait.h"
@@ -16,7 +17,7 @@
 
 class CScreenCapture;
 
-enum class LampColour { Unknown, Red, Green };
+enum class LampColour { Unknown, Red, Green, Yellow };
 
 class CKestrelboxSession {
 public:
@@ -26,6 +27,9 @@ public:
     // Ends the program if it still runs.
     ~CKestrelboxSession();
 
+    // Variables for the program's environment, set before Start (an empty
+    // value removes one).
+    void SetEnvironment(const std::vector<std::pair<std::string, std::string>>& env) { m_env = env; }
     // Starts the program and waits until its start-up run has printed its
     // exit line; the screen at that moment is kept in StartupLines().
     bool Start(std::string& strError);
@@ -35,8 +39,11 @@ public:
     void Kill();
 
     // Handles (to wait on and read the exit code of) of the program's child
-    // processes that run now; the caller closes them.
+    // processes that run now, but for those that ran at the last
+    // MarkChildren (the device tracker that runs all the time); the caller
+    // closes them.
     std::vector<HANDLE> OpenLiveChildren() const;
+    void MarkChildren();
 
     const ScreenLines& StartupLines() const { return m_startup; }
     DWORD ProcessId() const { return m_pi.dwProcessId; }
@@ -121,7 +128,10 @@ private:
     // Narrows the text area (lParam, a RECT) to the left of and above a
     // scroll bar of the view.
     static BOOL CALLBACK ClipToScrollBar(HWND hWnd, LPARAM lParam);
+    std::vector<DWORD> LiveChildIds() const;
 
+    std::vector<std::pair<std::string, std::string>> m_env;
+    std::vector<DWORD> m_marked;
     PROCESS_INFORMATION m_pi = {};
     std::string m_strWorkDir;
     HWND m_hMain = nullptr;

@@ -537,3 +537,111 @@ TEST_F(AdbSimTest, InteractiveShellShowsFailedStatusAndEndsAtEndOfInput)
     ASSERT_GE(str.size(), strTail.size());
     EXPECT_EQ(str.substr(str.size() - strTail.size()), strTail);
 }
+
+// Several devices, from the imitation's sample set or a device file.
+class AdbSimDevices : public AdbSimTest
+{
+protected:
+    void SetUp() override
+    {
+        AdbSimTest::SetUp();
+        SetEnvironmentVariableA("ADBSIM_DEVICES", "sample");
+    }
+    void TearDown() override
+    {
+        AdbSimTest::TearDown();
+        SetEnvironmentVariableA("ADBSIM_DEVICES", nullptr);
+    }
+};
+
+TEST_F(AdbSimDevices, ListsThreeDevicesInAdbsLongForm)
+{
+    AdbRun run;
+    RunAdb(run, "devices -l");
+    EXPECT_TRUE(Answered(run, 0u, DaemonLines() +
+                                 "List of devices attached\r\n"
+                                 "emulator-5554          device product:sdk_gphone64_x86_64 "
+                                 "model:sdk_gphone64_x86_64 device:emulator64_x86_64 transport_id:1\r\n"
+                                 "9B0AY1F2K              device usb:1-2 product:oriole model:Pixel_6 device:oriole "
+                                 "transport_id:2\r\n"
+                                 "R58M123ABC             unauthorized usb:1-1 transport_id:3\r\n\r\n"));
+}
+
+TEST_F(AdbSimDevices, RoutesBySerialAndIdAndRefusesWithoutOne)
+{
+    AdbRun none;
+    RunAdb(none, "shell getprop ro.product.model");
+    EXPECT_TRUE(Answered(none, 1u, DaemonLines() + "error: more than one device/emulator\r\n"));
+    AdbRun bySerial;
+    RunAdb(bySerial, "-s 9B0AY1F2K shell getprop ro.product.model");
+    EXPECT_TRUE(Answered(bySerial, 0u, "Pixel_6\n"));
+    AdbRun byId;
+    RunAdb(byId, "-t 1 get-serialno");
+    EXPECT_TRUE(Answered(byId, 0u, "emulator-5554\r\n"));
+    AdbRun prompt;
+    RunAdb(prompt, "-s 9B0AY1F2K shell", "exit\n");
+    EXPECT_TRUE(Answered(prompt, 0u, "oriole:/ $ "));
+    AdbRun locked;
+    RunAdb(locked, "-s R58M123ABC shell true");
+    EXPECT_EQ(locked.nExitCode, 1u);
+    EXPECT_EQ(locked.strOutput.compare(0, 27, "error: device unauthorized."), 0) << locked.strOutput;
+    AdbRun missing;
+    RunAdb(missing, "-s nope get-state");
+    EXPECT_TRUE(Answered(missing, 1u, "error: device 'nope' not found\r\n"));
+}
+
+TEST_F(AdbSimDevices, TrackDevicesWritesTheLengthThenTheList)
+{
+    AdbRun run;
+    RunAdb(run, "track-devices", std::string(), "4000", 3000);
+    std::string strList = "emulator-5554\tdevice\n9B0AY1F2K\tdevice\nR58M123ABC\tunauthorized\n";
+    char szLength[8];
+    snprintf(szLength, sizeof(szLength), "%04x", unsigned(strList.size()));
+    EXPECT_EQ(run.strOutput, DaemonLines() + szLength + strList) << "one list, and nothing more while nothing changes";
+    EXPECT_FALSE(run.bEnded) << "it runs until it is ended";
+}
+
+TEST_F(AdbSimDevices, PushAndInstallWriteProgressLinesThenTheSummary)
+{
+    char szTemp[MAX_PATH];
+    GetTempPathA(MAX_PATH, szTemp);
+    std::string strApk = std::string(szTemp) + "kbtest-app.apk";
+    HANDLE h = CreateFileA(strApk.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    WriteFile(h, "PK\x03\x04 not really", 16, &n, NULL);
+    CloseHandle(h);
+
+    AdbRun install;
+    RunAdb(install, "-s 9B0AY1F2K install \"" + strApk + "\"");
+    EXPECT_EQ(install.nExitCode, 0u);
+    EXPECT_NE(install.strOutput.find("[  0%] kbtest-app.apk\r[ 25%]"), std::string::npos) << install.strOutput;
+    EXPECT_NE(install.strOutput.find("[100%] kbtest-app.apk\rPerforming Streamed Install\r\nSuccess\r\n"),
+              std::string::npos)
+        << install.strOutput;
+
+    AdbRun push;
+    RunAdb(push, "-t 1 push \"" + strApk + "\" /sdcard/");
+    EXPECT_EQ(push.nExitCode, 0u);
+    EXPECT_NE(push.strOutput.find("[100%] /sdcard/kbtest-app.apk\r"), std::string::npos) << push.strOutput;
+    EXPECT_NE(push.strOutput.find(": 1 file pushed, 0 skipped. "), std::string::npos) << push.strOutput;
+    EXPECT_NE(push.strOutput.find("(16 bytes in "), std::string::npos) << push.strOutput;
+    DeleteFileA(strApk.c_str());
+
+    AdbRun gone;
+    RunAdb(gone, "-e install nowhere.apk");
+    EXPECT_TRUE(Answered(gone, 1u, "adb: failed to stat nowhere.apk: No such file or directory\r\n"));
+}
+
+TEST_F(AdbSimTest, ServerStaysUpWithoutAnIdleTimeUntilKillServer)
+{
+    AdbRun start;
+    RunAdb(start, "start-server", std::string(), "");
+    ASSERT_TRUE(start.bEnded);
+    // Far longer than the idle time the other tests give it.
+    EXPECT_FALSE(WaitUntil(ServerGone, kQuietMs));
+    AdbRun kill;
+    RunAdb(kill, "kill-server");
+    EXPECT_TRUE(Answered(kill, 0u, ""));
+    EXPECT_FALSE(ServerRunning());
+}

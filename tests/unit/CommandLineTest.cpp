@@ -164,7 +164,7 @@ TEST_F(CommandLine, EmptyEnterIsStoredOnceAndTypedLettersRunInTheWindowsCodePage
 TEST_F(CommandLine, EnterEscF1AndF4ActWhateverModifiersAreHeld)
 {
     Press(VK_F1, true, true);
-    EXPECT_EQ(Lines().size(), 16u);
+    EXPECT_EQ(Lines().size(), 17u);
     Press(VK_F4, false, true);
     EXPECT_TRUE(Lines().empty());
     EXPECT_EQ(main.m_view.m_store.m_nUsed, 0);

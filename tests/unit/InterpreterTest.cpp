@@ -61,6 +61,7 @@ const char* const kHelp[] = {
     "Ctrl-F                - Find dialog",
     "Shift-F3              - Find previous",
     "Ctrl-B                - Batch of commands",
+    "Ctrl-D                - Choose device",
     "Ctrl-PgUp/Ctrl-PgDown - Walk history",
     "Shift-Ctrl-PgUp       - Clear history",
     "               [Mouse]",
@@ -440,18 +441,18 @@ TEST_F(Interpreter, AbortWithNothingRunningPrintsNothing)
     EXPECT_TRUE(Lines().empty());
 }
 
-TEST_F(Interpreter, HelpPrintsFifteenInfoLinesAndAnEmptyOneButNotWhileBusy)
+TEST_F(Interpreter, HelpPrintsSixteenInfoLinesAndAnEmptyOneButNotWhileBusy)
 {
     Press(VK_F1);
     std::vector<std::string> lines = Lines();
-    ASSERT_EQ(lines.size(), 16u);
-    for (size_t i = 0; i < 15; ++i) {
+    ASSERT_EQ(lines.size(), 17u);
+    for (size_t i = 0; i < 16; ++i) {
         EXPECT_EQ(lines[i], std::string("\x02") + kHelp[i]);
         if (kHelp[i][0] != ' ') {
             EXPECT_EQ(std::string(kHelp[i]).find(" - "), 21u) << "the dash stands in column 23: " << kHelp[i];
         }
     }
-    EXPECT_EQ(lines[15], "") << "the empty line carries no code";
+    EXPECT_EQ(lines[16], "") << "the empty line carries no code";
     EXPECT_EQ(main.m_view.m_nCode, 0);
 
     Type("--sim-sleep 20000");
@@ -642,4 +643,78 @@ TEST_F(Interpreter, EscEndsAShellThatStoppedReadingItsInput)
     EXPECT_EQ(main.m_interp.m_shellRunner.QueuedInput(), 0u);
     Type("get-state");
     ASSERT_TRUE(WaitForLine(ExitLine(1, 0)));
+}
+
+TEST_F(Interpreter, ChosenDeviceGoesRightAfterAdbInEveryModeUnlessTheLineNamesOne)
+{
+    CCommandInterpreter& in = main.m_interp;
+    in.m_strDeviceArgs = " -s \"My Phone\"";
+    CString line("logcat -d");
+    EXPECT_EQ(in.Prepare(line), RouteCommand);
+    EXPECT_EQ(line, "adb -s \"My Phone\" logcat -d");
+    line = "ADB devices";
+    in.Prepare(line);
+    EXPECT_EQ(line, "ADB -s \"My Phone\" devices");
+    line = "-t 3 get-state";
+    in.Prepare(line);
+    EXPECT_EQ(line, "adb -t 3 get-state") << "the device the user names wins";
+    line = "adb -e get-state";
+    in.Prepare(line);
+    EXPECT_EQ(line, "adb -e get-state");
+    line = "dir /w";
+    EXPECT_EQ(in.Prepare(line), RouteLocal);
+    EXPECT_EQ(line, "dir /w");
+    line = "pm";
+    in.Prepare(line);
+    line = "list packages";
+    in.Prepare(line);
+    EXPECT_EQ(line, "adb -s \"My Phone\" shell pm list packages");
+    line = "exit";
+    in.Prepare(line);
+    in.m_strAdbDir = "C:\\sdk\\";
+    line = "devices";
+    in.Prepare(line);
+    EXPECT_EQ(line, "C:\\sdk\\adb -s \"My Phone\" devices");
+    in.m_strAdbDir = "";
+    in.m_strDeviceArgs = "";
+    line = "devices";
+    in.Prepare(line);
+    EXPECT_EQ(line, "adb devices") << "without a choice, as always";
+}
+
+TEST_F(Interpreter, DeviceShellWordsAndTheCommandsThatNeedAServer)
+{
+    CString args;
+    EXPECT_TRUE(CCommandInterpreter::IsDeviceShell("-s emulator-5554 shell", args));
+    EXPECT_EQ(args, " -s emulator-5554");
+    EXPECT_TRUE(CCommandInterpreter::IsDeviceShell("-s \"My Phone\"   shell  ", args));
+    EXPECT_EQ(args, " -s \"My Phone\"");
+    EXPECT_TRUE(CCommandInterpreter::IsDeviceShell("-d shell", args));
+    EXPECT_TRUE(CCommandInterpreter::IsDeviceShell("-t 3 shell", args));
+    EXPECT_EQ(args, " -t 3");
+    EXPECT_FALSE(CCommandInterpreter::IsDeviceShell("shell", args)) << "the bare word is the old way";
+    EXPECT_FALSE(CCommandInterpreter::IsDeviceShell("-s X shell ls", args));
+    EXPECT_FALSE(CCommandInterpreter::IsDeviceShell("-s shell", args));
+    EXPECT_FALSE(CCommandInterpreter::IsDeviceShell("-s \"open shell", args));
+    EXPECT_FALSE(CCommandInterpreter::IsDeviceShell("-x Y shell", args));
+
+    EXPECT_TRUE(CCommandInterpreter::NeedsServer("adb devices"));
+    EXPECT_TRUE(CCommandInterpreter::NeedsServer("C:\\sdk\\adb -s \"a b\" -P 5038 shell"));
+    EXPECT_FALSE(CCommandInterpreter::NeedsServer("adb version"));
+    EXPECT_FALSE(CCommandInterpreter::NeedsServer("adb -s X kill-server"));
+    EXPECT_FALSE(CCommandInterpreter::NeedsServer("adb"));
+}
+
+TEST_F(Interpreter, DeviceShellTypedByANewUserOpensTheInteractiveShell)
+{
+    Type("-s emulator-5554 shell");
+    EXPECT_TRUE(WaitForLineEnding("emulator64_x86_64:/ $ "));
+    EXPECT_TRUE(main.m_interp.IsShellRunning());
+    EXPECT_EQ(main.m_interp.m_shellRunner.m_strCommand, "adb -s emulator-5554 shell ");
+    EXPECT_FALSE(g_bBusy) << "the lamp stays as for the shell";
+    Type("getprop ro.product.model");
+    EXPECT_TRUE(WaitForLineEnding("sdk_gphone64_x86_64"));
+    Type("exit");
+    EXPECT_TRUE(WaitIdle());
+    EXPECT_EQ(main.m_interp.m_mode, ModeAdb);
 }

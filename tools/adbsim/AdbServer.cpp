@@ -104,6 +104,15 @@ void CAdbServer::Touch()
     }
 }
 
+bool CAdbServer::IsRunning() const
+{
+    HANDLE hTouch = OpenEventW(SYNCHRONIZE, FALSE, Name(L"").c_str());
+    if (hTouch == NULL)
+        return false;
+    CloseHandle(hTouch);
+    return true;
+}
+
 CAdbServer::KillResult CAdbServer::Kill()
 {
     CServerLock lock(Name(L"-lock"), kLockWaitMs);

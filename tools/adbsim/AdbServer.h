@@ -19,7 +19,9 @@
 class CAdbServer
 {
 public:
-    static const DWORD kDefaultIdleMs = 10000;
+    // Like adb's, the server stays up until kill-server unless a test asks
+    // for an idle end.
+    static const DWORD kDefaultIdleMs = INFINITE;
 
     explicit CAdbServer(unsigned nPort);
 
@@ -30,6 +32,9 @@ public:
 
     // Counts as a use if a server runs; starts none.
     void Touch();
+
+    // Whether a server runs now; starts none.
+    bool IsRunning() const;
 
     enum KillResult
     {
@@ -45,7 +50,7 @@ public:
     int RunDaemon(HANDLE hReply);
 
     // The idle time after which a server ends by itself: ADBSIM_IDLE_MS, or
-    // the default when that is unset or not a number from 1 to 86400000.
+    // never when that is unset or not a number from 1 to 86400000.
     static DWORD IdleMs();
 
 private:

@@ -4,6 +4,7 @@
 #include "LineReader.h"
 #include "Numbers.h"
 #include "SimDevice.h"
+#include "SimDeviceTable.h"
 #include "StdIo.h"
 
 #include <windows.h>
@@ -54,7 +55,8 @@ std::string CDeviceShell::Prompt() const
     std::string str;
     if (m_nLastCode != 0)
         str = std::to_string(m_nLastCode) + "|";
-    return str + SimDevice::kDevice + ":" + m_strCwd + " $ ";
+    const SimDeviceInfo& device = SimDevice::Current();
+    return str + (device.strDevice.empty() ? device.strSerial : device.strDevice) + ":" + m_strCwd + " $ ";
 }
 
 bool CDeviceShell::SplitWords(const std::string& strLine, std::vector<std::string>& words)
@@ -302,7 +304,7 @@ int CDeviceShell::ShowProperty(const Words& words)
         std::string str;
         for (size_t i = 0; i < SimDevice::kPropertyCount; ++i)
             str += std::string("[") + SimDevice::kProperties[i].pszName + "]: [" +
-                   SimDevice::kProperties[i].pszValue + "]\n";
+                   SimDevice::FindProperty(SimDevice::kProperties[i].pszName) + "]\n";
         Out(str);
         return 0;
     }

@@ -1,4 +1,5 @@
 #include "SimDevice.h"
+#include "SimDeviceTable.h"
 
 #include <cstring>
 #include <string>
@@ -75,6 +76,17 @@ const size_t kFolderCount = sizeof(kFolders) / sizeof(kFolders[0]);
 
 const char* FindProperty(const char* pszName)
 {
+    // Each device has names of its own; the rest of the table is shared.
+    const SimDeviceInfo& d = Current();
+    const std::string* pOwn = nullptr;
+    if (strcmp(pszName, "ro.product.model") == 0)
+        pOwn = &d.strModel;
+    else if (strcmp(pszName, "ro.product.name") == 0)
+        pOwn = &d.strProduct;
+    else if (strcmp(pszName, "ro.product.device") == 0)
+        pOwn = &d.strDevice;
+    if (pOwn != nullptr && !pOwn->empty())
+        return pOwn->c_str();
     for (size_t i = 0; i < kPropertyCount; ++i)
         if (strcmp(kProperties[i].pszName, pszName) == 0)
             return kProperties[i].pszValue;

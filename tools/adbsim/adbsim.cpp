@@ -8,6 +8,9 @@
 #include "Logcat.h"
 #include "Numbers.h"
 #include "SimDevice.h"
+#include "SimDeviceTable.h"
+#include "SimTrack.h"
+#include "SimTransfer.h"
 #include "SelfSpawn.h"
 #include "SimScript.h"
 #include "StdIo.h"
@@ -60,6 +63,7 @@ struct GlobalOptions
     std::string strSerial;
     std::string strTransportId;
     bool bUsb = false;
+    bool bEmulator = false;
 };
 
 bool ParsePort(const std::string& strValue, unsigned& nPort)
@@ -86,24 +90,16 @@ void PrintVersion()
     WriteOutLine("Android Debug Bridge version 1.0.41\r\nVersion 29.0.6-adbsim\r\nInstalled as " + strUtf8);
 }
 
-// The checks a real server makes before it hands a command to a device.
+// The checks a real server makes before it hands a command to a device;
+// the device found is the one the command talks to.
 bool SelectDevice(const GlobalOptions& opts)
 {
-    if (opts.bUsb)
-    {
-        WriteErrLine("error: no devices found");
+    CSimDeviceTable table;
+    table.Load();
+    const SimDeviceInfo* pDevice = table.Select(opts.strSerial, opts.strTransportId, opts.bUsb, opts.bEmulator);
+    if (pDevice == nullptr)
         return false;
-    }
-    if (!opts.strSerial.empty() && opts.strSerial != SimDevice::kSerial)
-    {
-        WriteErrLine("error: device '" + opts.strSerial + "' not found");
-        return false;
-    }
-    if (!opts.strTransportId.empty() && opts.strTransportId != SimDevice::kTransportId)
-    {
-        WriteErrLine("error: no device with transport id '" + opts.strTransportId + "'");
-        return false;
-    }
+    SimDevice::SetCurrent(*pDevice);
     return true;
 }
 
@@ -121,17 +117,13 @@ int Devices(CAdbServer& server, const Args& args)
     }
     if (!server.Connect())
         return 1;
-    std::string strLine;
-    if (bLong)
-    {
-        strLine = SimDevice::kSerial;
-        strLine.resize(22, ' ');
-        strLine += std::string(" device product:") + SimDevice::kProduct + " model:" + SimDevice::kModel +
-                   " device:" + SimDevice::kDevice + " transport_id:" + SimDevice::kTransportId;
-    }
-    else
-        strLine = std::string(SimDevice::kSerial) + "\tdevice";
-    WriteOut("List of devices attached\r\n" + strLine + "\r\n\r\n");
+    CSimDeviceTable table;
+    table.Load();
+    // The server's lines end in LF; the client writes them as text.
+    std::string strList = table.Listing(bLong), strLines;
+    for (char c : strList)
+        strLines += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    WriteOut("List of devices attached\r\n" + strLines + "\r\n");
     return 0;
 }
 
@@ -250,7 +242,9 @@ int RunAdb(const Args& argsIn)
         bool bHasValue = i + 1 < argsIn.size();
         if (strArg == "-d")
             opts.bUsb = true;
-        else if (strArg == "-e" || strArg == "-a")
+        else if (strArg == "-e")
+            opts.bEmulator = true;
+        else if (strArg == "-a")
             continue;
         else if ((strArg == "-s" || strArg == "-t" || strArg == "-P" || strArg == "-H" || strArg == "-L"))
         {
@@ -271,6 +265,9 @@ int RunAdb(const Args& argsIn)
             break;
     }
     Args args(argsIn.begin() + static_cast<std::ptrdiff_t>(i), argsIn.end());
+    // Test switches also behind a device named as Kestrelbox names it.
+    if (!args.empty() && args[0].compare(0, 6, "--sim-") == 0)
+        return RunSimSwitches(args);
 
     if (args.empty())
     {
@@ -309,8 +306,16 @@ int RunAdb(const Args& argsIn)
         if (strCmd == "get-state")
             WriteOutLine("device");
         else if (strCmd == "get-serialno")
-            WriteOutLine(SimDevice::kSerial);
+            WriteOutLine(SimDevice::Current().strSerial);
         return 0;
+    }
+    if (strCmd == "track-devices")
+        return TrackDevices(server, args.size() > 1 && args[1] == "-l");
+    if (strCmd == "push" || strCmd == "pull" || strCmd == "install")
+    {
+        if (!server.Connect() || !SelectDevice(opts))
+            return 1;
+        return strCmd == "push" ? PushFiles(args) : strCmd == "pull" ? PullFile(args) : InstallPackage(args);
     }
     if (strCmd == "fork-server" && args.size() >= 2 && args[1] == "server")
         return ForkServer(server, args);
