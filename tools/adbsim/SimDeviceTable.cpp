@@ -32,15 +32,6 @@ SimDeviceInfo& CurrentDevice()
     return s_device;
 }
 
-std::wstring Widen(const std::string& str)
-{
-    int n = MultiByteToWideChar(CP_UTF8, 0, str.c_str(), int(str.size()), nullptr, 0);
-    std::wstring w(size_t(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, str.c_str(), int(str.size()), &w[0], n);
-    return w;
-}
-
 // The file's bytes; false when it cannot be read (a missing file lists no
 // device). A file that a test is replacing at this moment is tried again.
 bool ReadWhole(const std::wstring& strPath, std::string& strText)
@@ -106,7 +97,7 @@ void CSimDeviceTable::Load()
         return;
     }
     std::string strText;
-    if (ReadWhole(Widen(strEnv), strText))
+    if (ReadWhole(WidenUtf8(strEnv), strText))
         Parse(strText);
 }
 
@@ -264,7 +255,7 @@ std::wstring CSimDeviceTable::WatchFolder()
     std::string strEnv = GetEnv("ADBSIM_DEVICES");
     if (strEnv.empty() || strEnv == "sample")
         return std::wstring();
-    std::wstring strPath = Widen(strEnv);
+    std::wstring strPath = WidenUtf8(strEnv);
     size_t nSlash = strPath.find_last_of(L"\\/");
     return nSlash == std::wstring::npos ? std::wstring(L".") : strPath.substr(0, nSlash + 1);
 }

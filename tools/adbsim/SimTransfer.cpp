@@ -15,19 +15,10 @@ typedef std::vector<std::string> Args;
 // The size a pulled file of the imagined device has.
 const unsigned long long kPulledSize = 48213;
 
-std::wstring Widen(const std::string& str)
-{
-    int n = MultiByteToWideChar(CP_UTF8, 0, str.c_str(), int(str.size()), nullptr, 0);
-    std::wstring w(size_t(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, str.c_str(), int(str.size()), &w[0], n);
-    return w;
-}
-
 bool LocalSize(const std::string& strPath, unsigned long long& nSize)
 {
     WIN32_FILE_ATTRIBUTE_DATA fad;
-    if (!GetFileAttributesExW(Widen(strPath).c_str(), GetFileExInfoStandard, &fad) ||
+    if (!GetFileAttributesExW(WidenUtf8(strPath).c_str(), GetFileExInfoStandard, &fad) ||
         (fad.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
     nSize = (static_cast<unsigned long long>(fad.nFileSizeHigh) << 32) | fad.nFileSizeLow;
@@ -115,7 +106,7 @@ int PullFile(const Args& args)
         return 1;
     }
     std::string strLocal = args.size() > 2 ? args[2] : BaseName(strRemote);
-    HANDLE h = CreateFileW(Widen(strLocal).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    HANDLE h = CreateFileW(WidenUtf8(strLocal).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE)
     {

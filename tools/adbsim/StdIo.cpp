@@ -86,3 +86,12 @@ std::string GetEnv(const char* pszName)
         return std::string();
     return std::string(buf.data(), m);
 }
+
+std::wstring WidenUtf8(const std::string& str)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, str.c_str(), int(str.size()), nullptr, 0);
+    std::wstring w(size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, str.c_str(), int(str.size()), &w[0], n);
+    return w;
+}

@@ -21,5 +21,8 @@ bool WriteErrLine(const std::string& str);
 std::string GetSelfPath();
 std::wstring GetSelfPathW();
 
+// UTF-8 text (paths, names from the device file) for the system's wide calls.
+std::wstring WidenUtf8(const std::string& str);
+
 // Reads a variable from the process environment; empty when it is not set.
 std::string GetEnv(const char* pszName);
